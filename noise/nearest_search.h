@@ -1,0 +1,146 @@
+// The search of FWorley::noise: locate the query's cube, visit it and the neighbours
+// that can still hold a nearer point, and turn stored measures into distances.
+#ifndef QORN_NOISE_NEAREST_SEARCH_H
+#define QORN_NOISE_NEAREST_SEARCH_H
+
+#include <stdint.h>
+
+#include "cube_points.h"
+#include "mrWorley.h"
+
+namespace qorn::noise {
+
+/// Caller units to cell units (single precision; value 0.3981499969959259).
+constexpr float kCellDensity = 0.39815f;
+/// Cell units back to caller units: the float nearest 1/0.39815f (0x4020be52).
+constexpr float kCellSize = 2.5116162f;
+
+/// A query scaled to cell units and located in its cube.
+struct Query {
+    miVector at;
+    int32_t cube[3];
+    /// False when a scaled coordinate is NaN or not strictly inside the signed 32-bit
+    /// range; such a query searches no cube.
+    bool searchable;
+};
+
+/// floorf(a) as a 32-bit integer, for -2^31 < a < 2^31 (the caller checks the range).
+inline int32_t floor_to_int(float a) {
+    int32_t t = static_cast<int32_t>(a);  // truncates towards zero
+    return static_cast<float>(t) > a ? t - 1 : t;
+}
+
+inline Query locate(float x, float y, float z) {
+    Query q;
+    q.at.x = x * kCellDensity;
+    q.at.y = y * kCellDensity;
+    q.at.z = z * kCellDensity;
+    const float a[3] = {q.at.x, q.at.y, q.at.z};
+    q.searchable = true;
+    for (int i = 0; i < 3; ++i) {
+        if (a[i] > -0x1p31f && a[i] < 0x1p31f) {
+            q.cube[i] = floor_to_int(a[i]);
+        } else {
+            q.cube[i] = 0;
+            q.searchable = false;
+        }
+    }
+    return q;
+}
+
+/// A neighbour's step along each axis, in visiting order: faces (negative steps, then
+/// positive), edges (both negative, both positive, negative then positive, positive
+/// then negative; pairs xy, xz, yz), then corners with z varying fastest.
+struct Step {
+    int8_t x, y, z;
+};
+constexpr Step kNeighbours[26] = {
+    {-1, 0, 0},  {0, -1, 0},  {0, 0, -1},  {1, 0, 0},   {0, 1, 0},    {0, 0, 1},   {-1, -1, 0},
+    {-1, 0, -1}, {0, -1, -1}, {1, 1, 0},   {1, 0, 1},   {0, 1, 1},    {-1, 1, 0},  {-1, 0, 1},
+    {0, -1, 1},  {1, -1, 0},  {1, 0, -1},  {0, 1, -1},  {-1, -1, -1}, {-1, -1, 1}, {-1, 1, -1},
+    {-1, 1, 1},  {1, -1, -1}, {1, -1, 1},  {1, 1, -1},  {1, 1, 1},
+};
+
+/// Squared distances from the query to the six faces of its cube.
+struct FaceTerms {
+    double lower[3], upper[3];
+};
+
+inline FaceTerms face_terms(const Query& q) {
+    const float a[3] = {q.at.x, q.at.y, q.at.z};
+    FaceTerms t;
+    for (int i = 0; i < 3; ++i) {
+        double f = static_cast<double>(a[i]) - q.cube[i];  // exact
+        t.lower[i] = f * f;
+        t.upper[i] = (1.0 - f) * (1.0 - f);
+    }
+    return t;
+}
+
+/// Squared distance from the query to neighbour `s`: one face term per moving axis,
+/// added x, then y, then z.
+inline double neighbour_bound(const FaceTerms& t, Step s) {
+    const int8_t step[3] = {s.x, s.y, s.z};
+    double bound = 0.0;
+    bool any = false;
+    for (int i = 0; i < 3; ++i) {
+        if (step[i] == 0) continue;
+        double term = step[i] < 0 ? t.lower[i] : t.upper[i];
+        bound = any ? bound + term : term;
+        any = true;
+    }
+    return bound;
+}
+
+/// Visits the central cube, then each neighbour whose bound is strictly below the
+/// current threshold distances[order-1], re-read after every visit. `visit(x, y, z)`
+/// merges one cube. Requires order >= 1 and a searchable query.
+template <class Visit>
+void visit_cubes(const Query& q, unsigned long order, const float* distances, Visit&& visit) {
+    const int32_t* c = q.cube;
+    visit(c[0], c[1], c[2]);
+    const FaceTerms terms = face_terms(q);
+    for (const Step& s : kNeighbours) {
+        if (neighbour_bound(terms, s) < distances[order - 1])
+            visit(c[0] + s.x, c[1] + s.y, c[2] + s.z);
+    }
+}
+
+/// Ranks by the caller's measure of the single-precision offset, which is also the
+/// offset stored.
+struct MetricMeasure {
+    const DistType& metric;
+    const miVector& dist_param;
+    float operator()(double dx, double dy, double dz, miVector* stored) const {
+        stored->x = static_cast<float>(dx);
+        stored->y = static_cast<float>(dy);
+        stored->z = static_cast<float>(dz);
+        return metric.distance(*stored, dist_param);
+    }
+};
+
+/// Sets every entry to the empty measure before a search.
+inline void start_search(unsigned long order, float* distances) {
+    for (unsigned long i = 0; i < order; ++i) distances[i] = kEmptyDistance;
+}
+
+/// Measures to caller units: sqrt(measure)·kCellSize rounded once, offsets scaled.
+void finish_search(unsigned long order, float* distances, miVector* offsets);
+
+/// The Euclidean search of the 27 cubes around the query (order >= 1), without the
+/// final pass. Bit for bit the result of visit_cubes with add_cube_points.
+void search_euclidean(const Query& q, unsigned long order, float* distances,
+                      miVector* offsets, unsigned long* ids);
+
+/// The search with a caller's measure (order >= 1), without the final pass.
+void search_metric(const DistType& metric, const miVector& dist_param, const Query& q,
+                   unsigned long order, float* distances, miVector* offsets,
+                   unsigned long* ids);
+
+/// The straightforward Euclidean search, for any searchable query.
+void search_euclidean_reference(const Query& q, unsigned long order, float* distances,
+                                miVector* offsets, unsigned long* ids);
+
+}  // namespace qorn::noise
+
+#endif
