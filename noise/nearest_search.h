@@ -37,6 +37,7 @@ inline Query locate(float x, float y, float z) {
     q.at.z = z * kCellDensity;
     const float a[3] = {q.at.x, q.at.y, q.at.z};
     q.searchable = true;
+#pragma GCC unroll 3
     for (int i = 0; i < 3; ++i) {
         if (a[i] > -0x1p31f && a[i] < 0x1p31f) {
             q.cube[i] = floor_to_int(a[i]);
@@ -69,6 +70,7 @@ struct FaceTerms {
 inline FaceTerms face_terms(const Query& q) {
     const float a[3] = {q.at.x, q.at.y, q.at.z};
     FaceTerms t;
+#pragma GCC unroll 3
     for (int i = 0; i < 3; ++i) {
         double f = static_cast<double>(a[i]) - q.cube[i];  // exact
         t.lower[i] = f * f;
