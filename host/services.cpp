@@ -9,6 +9,8 @@ qorn::host::Services& services_of(miState* state) {
 
 }  // namespace
 
+void* qorn::host::renderer_data(Services& services) { return static_cast<void*>(&services); }
+
 extern "C" {
 
 miBoolean mi_tri_vectors(miState* state, char which, miInteger number, const miVector** a,

@@ -23,7 +23,8 @@ public:
 };
 
 /// The value for miState::renderer_data that routes the services to `services`.
-inline void* renderer_data(Services& services) { return static_cast<void*>(&services); }
+/// Defined in this library, so that a host using it always loads the services too.
+void* renderer_data(Services& services);
 
 /// How a renderer calls any shader: the result, the state and the parameter record.
 using ShaderFn = miBoolean (*)(void* result, miState* state, void* params);
