@@ -7,7 +7,8 @@ packages=(
   cmake make g++ g++-multilib
   googletest libgtest-dev libbenchmark-dev
   libnoise-dev
-  valgrind
+  valgrind libc6-dbg:i386
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()
@@ -16,12 +17,19 @@ for p in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
+# 32-bit packages (valgrind needs the 32-bit C library's symbols) come from the i386
+# architecture.
+need_i386=0
+dpkg --print-foreign-architectures | grep -qx i386 || need_i386=1
+
 if [ "$(id -u)" -ne 0 ]; then
   echo "qorn: missing Debian packages; as root run:" >&2
+  [ $need_i386 -eq 1 ] && echo "  dpkg --add-architecture i386" >&2
   echo "  apt-get update && apt-get install -y ${missing[*]}" >&2
   exit 1
 fi
 echo "qorn: installing ${missing[*]}" >&2
 export DEBIAN_FRONTEND=noninteractive
+[ $need_i386 -eq 1 ] && dpkg --add-architecture i386
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,17 +1,40 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the native x86-64 build, the 32-bit x86 build, and the
-# native build under AddressSanitizer + UndefinedBehaviorSanitizer; then checks that
-# both ABIs produce the same noise corpus bit for bit.
+# Builds and runs every test:
+#  - the native x86-64 build, the 32-bit x86 build, and the native build under
+#    AddressSanitizer + UndefinedBehaviorSanitizer;
+#  - the thread stress under ThreadSanitizer;
+#  - both ABIs' test suites under Valgrind memcheck;
+#  - each fuzzer for QORN_FUZZ_SECONDS (default 60) from its seed corpus;
+#  - the noise corpus of both ABIs compared bit for bit.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+jobs=$(nproc)
 
 for flavour in x86_64 i386 sanitize; do
   echo "== $flavour: build"
   scripts/build.sh "$flavour"
   echo "== $flavour: test"
-  (cd "build/$flavour" && ctest --output-on-failure -j "$(nproc)")
+  (cd "build/$flavour" && ctest --output-on-failure -j "$jobs")
 done
+
+echo "== tsan: thread stress"
+scripts/build.sh tsan
+(cd build/tsan && ctest --output-on-failure -L stress)
+
+for flavour in x86_64 i386; do
+  echo "== $flavour: memcheck"
+  (cd "build/$flavour" && QORN_STRESS_SECONDS=1 ctest -T memcheck -LE no_memcheck -j "$jobs" \
+     --output-on-failure > memcheck.log 2>&1) || {
+    tail -40 "build/$flavour/memcheck.log"
+    echo "FAIL: memcheck found errors in the $flavour build (logs in build/$flavour/Testing/Temporary)"
+    exit 1
+  }
+  grep -E 'tests passed|Memory checking results' -A3 "build/$flavour/memcheck.log" | head -8
+done
+
+echo "== fuzzing"
+scripts/fuzz.sh "${QORN_FUZZ_SECONDS:-60}"
 
 echo "== both ABIs: the noise corpus, bit for bit"
 build/x86_64/tests/noise_corpus_dump > build/corpus-x86_64.txt

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Checks the plug-in's dynamic interface: the defined dynamic symbols are exactly the
 # expected list; the library needs only the C library (and its maths library), no C++
-# runtime or libgcc_s, and runs nothing of its own at load or unload.
+# runtime or libgcc_s, imports no allocator or thread functions, and runs nothing of its
+# own at load or unload.
 # Usage: check_exports.sh PLUGIN.so EXPECTED.txt [--sanitized]
 set -eu
 so=$1
@@ -21,6 +22,15 @@ cxx=$(printf '%s\n' "$undefined" | grep -E "^(_Z|__cxa_|__gxx_|_Unwind_)" | grep
 if [ -n "$cxx" ]; then
   echo "FAIL: the plug-in imports C++ runtime symbols:"
   printf '  %s\n' $cxx
+  failed=1
+fi
+
+# No allocation and no locking inside the library: it imports no allocator or thread
+# functions.
+alloc=$(printf '%s\n' "$undefined" | grep -E '^(malloc|calloc|realloc|free|aligned_alloc|posix_memalign|memalign|valloc|mmap|sbrk|brk|pthread_.*|_Znw.*|_Zna.*|_Zdl.*|_Zda.*)$' || true)
+if [ -n "$alloc" ]; then
+  echo "FAIL: the plug-in imports allocation or thread functions:"
+  printf '  %s\n' $alloc
   failed=1
 fi
 

@@ -1,0 +1,73 @@
+// FWorley::noise, both overloads, on arbitrary input: any float bits for the query
+// (NaN, infinities, denormals, huge values), order 0 to 300, optional lists present or
+// not, and a measure that returns whatever the input says. The Euclidean overload must
+// equal the plain transcription bit for bit, and no call may write outside its lists.
+//
+// Input layout: x, y, z (float bits); order (uint16, modulo 301); flags (bit 0 offsets,
+// bit 1 ids, bit 2 the pluggable overload); dist_param (3 floats); then the measures.
+#include <math.h>
+#include <string.h>
+
+#include "fuzz_input.h"
+#include "guarded_list.h"
+#include "mrWorley.h"
+#include "nearest_search.h"
+
+using namespace qorn;
+using fuzz::finding;
+
+namespace {
+
+void plain_transcription(float x, float y, float z, unsigned long order, float* d,
+                         miVector* o, unsigned long* ids) {
+    if (order == 0) return;
+    noise::start_search(order, d);
+    const noise::Query q = noise::locate(x, y, z);
+    if (q.searchable) noise::search_euclidean_reference(q, order, d, o, ids);
+    noise::finish_search(order, d, o);
+}
+
+void expect_same_bytes(const void* a, const void* b, size_t bytes, const char* what) {
+    if (memcmp(a, b, bytes) != 0) finding(what);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzz::FuzzInput in(data, size);
+    const float x = in.any_float(), y = in.any_float(), z = in.any_float();
+    const unsigned long order = in.read<uint16_t>() % 301;
+    const uint8_t flags = in.read<uint8_t>();
+    const miVector param{in.any_float(), in.any_float(), in.any_float()};
+    fuzz::GuardedList list(order);
+    miVector* offsets = (flags & 1) ? list.offsets() : nullptr;
+    unsigned long* ids = (flags & 2) ? list.ids() : nullptr;
+
+    if (flags & 4) {
+        const fuzz::InputMetric metric(in);
+        FWorley::noise(metric, param, x, y, z, order, list.distances(), offsets, ids);
+        if (metric.calls > 27 * 5) finding("more points measured than 27 cubes hold");
+        list.check_guards();
+        return 0;
+    }
+
+    FWorley::noise(x, y, z, order, list.distances(), offsets, ids);
+    list.check_guards();
+    fuzz::GuardedList ref(order);
+    plain_transcription(x, y, z, order, ref.distances(), (flags & 1) ? ref.offsets() : nullptr,
+                        (flags & 2) ? ref.ids() : nullptr);
+    expect_same_bytes(list.distances(), ref.distances(), order * sizeof(float),
+                      "distances differ from the plain transcription");
+    if (offsets)
+        expect_same_bytes(list.offsets(), ref.offsets(), order * sizeof(miVector),
+                          "offsets differ from the plain transcription");
+    if (ids)
+        expect_same_bytes(list.ids(), ref.ids(), order * sizeof(unsigned long),
+                          "ids differ from the plain transcription");
+    for (unsigned long i = 0; i < order; ++i) {
+        const float d = list.distances()[i];
+        if (!(d >= 0.0f) || (i > 0 && d < list.distances()[i - 1]))
+            finding("Euclidean distances are not sorted non-negative numbers");
+    }
+    return 0;
+}
