@@ -1,0 +1,39 @@
+// A pinhole camera. Camera space has the eye at the origin, x to the right, y up and
+// the view along -z; world space is the renderer's internal space.
+#ifndef QORN_RENDER_CAMERA_H
+#define QORN_RENDER_CAMERA_H
+
+#include "scene.h"
+
+namespace qorn::render {
+
+struct Ray {
+    Vec3 origin, direction;  ///< world space; direction has unit length
+};
+
+class Camera {
+public:
+    /// Looks from `eye` at `target`, `up` giving the vertical; `fov_degrees` is the full
+    /// vertical field of view (0 < fov < 180) and `aspect` width / height.
+    Camera(Vec3 eye, Vec3 target, Vec3 up, double fov_degrees, double aspect);
+
+    /// The ray through image position (u, v): u from 0 (left) to 1 (right), v from 0
+    /// (top) to 1 (bottom).
+    Ray ray(double u, double v) const;
+
+    const Affine& world_to_camera() const { return world_to_camera_; }
+    const Affine& camera_to_world() const { return camera_to_world_; }
+
+private:
+    Affine camera_to_world_, world_to_camera_;
+    double half_height_, half_width_;
+};
+
+/// The default scene's camera: slightly above, looking down at the objects.
+Camera default_camera(double aspect);
+/// A camera that frames all of `scene` from the front and a little above.
+Camera framing_camera(const Scene& scene, double aspect);
+
+}  // namespace qorn::render
+
+#endif

@@ -1,0 +1,62 @@
+// Triangle meshes as the host renders them: vertices in each mesh's own object space,
+// an object-to-world transform per mesh, and triangles as vertex-index triples. The
+// triangle's position in its mesh is the primitive index that shaders see, so a quad
+// split into two triangles gives one even and one odd triangle.
+#ifndef QORN_RENDER_SCENE_H
+#define QORN_RENDER_SCENE_H
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "geometry.h"
+
+namespace qorn::render {
+
+struct Mesh {
+    std::string name;
+    std::vector<miVector> vertices;  ///< object space
+    std::vector<uint32_t> indices;   ///< three per triangle, each < vertices.size()
+    Affine object_to_world;
+
+    size_t triangle_count() const { return indices.size() / 3; }
+};
+
+struct Scene {
+    std::vector<Mesh> meshes;
+};
+
+/// A quad (a, b, c, d), counter-clockwise, as the triangle pair (a, b, c), (a, c, d):
+/// the even triangle's edge 3 and the odd triangle's edge 1 are the shared diagonal.
+void add_quad(Mesh& mesh, uint32_t a, uint32_t b, uint32_t c, uint32_t d);
+
+/// A grid of nx by ny quads spanning [-1, 1]^2 in the z = 0 plane.
+Mesh grid_mesh(const std::string& name, int nx, int ny);
+/// A cube [-1, 1]^3 whose faces are n by n quads.
+Mesh box_mesh(const std::string& name, int n);
+/// A unit sphere of `rings` latitude bands by `segments` longitudes; quads except for
+/// the triangle fans at the poles.
+Mesh sphere_mesh(const std::string& name, int rings, int segments);
+
+/// The built-in scene: a floor grid, a tilted box, a sphere and a flat panel standing
+/// in front of them, each in its own object space. Looked at by default_camera().
+Scene default_scene();
+
+/// Loads every shape of a Wavefront OBJ file as one mesh (identity transform); faces
+/// with more than three corners are split into fans (a quad into a triangle pair).
+/// Throws std::runtime_error, with a one-line message naming the file, when the file
+/// cannot be read or parsed, an index is out of range, a coordinate is not finite, or
+/// the file holds no triangle.
+Scene load_obj(const std::string& path);
+
+/// Checks what the renderer relies on: indices in range, finite coordinates, at least
+/// one triangle. Throws std::runtime_error naming `what` otherwise.
+void validate(const Scene& scene, const std::string& what);
+
+/// The centre and radius of a sphere around all world-space vertices.
+void bounds(const Scene& scene, Vec3& centre, double& radius);
+
+}  // namespace qorn::render
+
+#endif

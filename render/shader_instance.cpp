@@ -1,0 +1,169 @@
+#include "shader_instance.h"
+
+#include <errno.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <string.h>
+#include <strings.h>
+
+#include <stdexcept>
+
+namespace qorn::render {
+
+namespace {
+
+std::vector<std::string> split(const std::string& text) {
+    std::vector<std::string> parts;
+    std::string part;
+    for (char c : text) {
+        if (c == ',' || c == ' ' || c == '\t') {
+            if (!part.empty()) parts.push_back(part);
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    if (!part.empty()) parts.push_back(part);
+    return parts;
+}
+
+bool parse_float(const std::string& text, float& value) {
+    char* end = nullptr;
+    errno = 0;
+    value = strtof(text.c_str(), &end);
+    return !text.empty() && *end == '\0' && errno == 0;
+}
+
+bool parse_int(const std::string& text, int32_t& value) {
+    char* end = nullptr;
+    errno = 0;
+    const long v = strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || v < INT32_MIN || v > INT32_MAX) return false;
+    value = static_cast<int32_t>(v);
+    return true;
+}
+
+bool parse_bool(const std::string& text, int32_t& value) {
+    for (const char* yes : {"true", "on", "yes", "1"})
+        if (strcasecmp(text.c_str(), yes) == 0) return value = 1, true;
+    for (const char* no : {"false", "off", "no", "0"})
+        if (strcasecmp(text.c_str(), no) == 0) return value = 0, true;
+    return false;
+}
+
+/// The words of a value of `type` from text, or false when the text is not one.
+bool parse_value(ParamType type, const std::string& text, std::vector<uint32_t>& words) {
+    const std::vector<std::string> parts = split(text);
+    words.clear();
+    auto push_float = [&](float f) {
+        uint32_t w;
+        memcpy(&w, &f, 4);
+        words.push_back(w);
+    };
+    switch (type) {
+        case ParamType::Color:
+        case ParamType::Vector: {
+            const size_t need = type == ParamType::Color ? 4 : 3;
+            if (parts.size() != need && !(type == ParamType::Color && parts.size() == 3)) return false;
+            for (const std::string& p : parts) {
+                float f;
+                if (!parse_float(p, f)) return false;
+                push_float(f);
+            }
+            if (words.size() < need) push_float(1.0f);  // opaque unless told otherwise
+            return true;
+        }
+        case ParamType::Scalar: {
+            float f;
+            if (parts.size() != 1 || !parse_float(parts[0], f)) return false;
+            push_float(f);
+            return true;
+        }
+        case ParamType::Integer:
+        case ParamType::Boolean: {
+            int32_t i;
+            if (parts.size() != 1 || !(type == ParamType::Integer ? parse_int(parts[0], i) : parse_bool(parts[0], i)))
+                return false;
+            words.push_back(static_cast<uint32_t>(i));
+            return true;
+        }
+    }
+    return false;
+}
+
+const char* value_form(ParamType type) {
+    switch (type) {
+        case ParamType::Color: return "3 or 4 numbers";
+        case ParamType::Vector: return "3 numbers";
+        case ParamType::Scalar: return "a number";
+        case ParamType::Integer: return "a whole number";
+        case ParamType::Boolean: return "true or false";
+    }
+    return "?";
+}
+
+}  // namespace
+
+ShaderInstance::ShaderInstance(const ShaderEntry& entry)
+    : entry_(entry), words_(entry.decl->record_size / 4 + 1, 0), sources_(entry.decl->params.size()) {
+    for (const ParamDecl& p : decl().params) {
+        const size_t n = type_size(p.type) / 4;
+        for (size_t i = 0; i < n && i < p.defaults.size(); ++i) {
+            if (p.type == ParamType::Integer || p.type == ParamType::Boolean)
+                words_[p.offset / 4 + i] = static_cast<uint32_t>(static_cast<int32_t>(p.defaults[i]));
+            else
+                memcpy(&words_[p.offset / 4 + i], &p.defaults[i], 4);
+        }
+    }
+}
+
+const ParamDecl& ShaderInstance::param(const std::string& name) const {
+    const ParamDecl* p = decl().find(name);
+    if (!p) throw std::runtime_error("shader " + decl().name + " has no parameter " + name);
+    return *p;
+}
+
+void ShaderInstance::set(const std::string& name, const std::string& value) {
+    const ParamDecl& p = param(name);
+    std::vector<uint32_t> words;
+    if (!parse_value(p.type, value, words))
+        throw std::runtime_error("parameter " + name + " of " + decl().name + " is a " + type_name(p.type) + " (" +
+                                 value_form(p.type) + "), not '" + value + "'");
+    memcpy(&words_[p.offset / 4], words.data(), words.size() * 4);
+}
+
+void ShaderInstance::connect(const std::string& name, std::unique_ptr<ShaderInstance> source) {
+    const ParamDecl& p = param(name);
+    if (source->decl().result != p.type)
+        throw std::runtime_error("cannot connect " + name + " (a " + type_name(p.type) + ") to shader " +
+                                 source->decl().name + ", which returns a " + type_name(source->decl().result));
+    const size_t index = static_cast<size_t>(&p - decl().params.data());
+    if (index >= kMaxConnectedParams)
+        throw std::runtime_error("cannot connect " + name + ": only the first " + std::to_string(kMaxConnectedParams) +
+                                 " parameters of a shader can be connected");
+    const size_t record_words = decl().record_size / 4;
+    if (desc_.connection_offset == 0) {
+        desc_.connection_offset = static_cast<miInteger>(decl().record_size);
+        words_.resize(2 * record_words + 1, 0);
+    }
+    for (size_t w = 0; w < type_size(p.type) / 4; ++w) words_[record_words + p.offset / 4 + w] = 1;
+    sources_[index] = std::move(source);
+}
+
+ShaderInstance* ShaderInstance::connected(const std::string& name) const {
+    const ParamDecl& p = param(name);
+    return sources_[static_cast<size_t>(&p - decl().params.data())].get();
+}
+
+int ShaderInstance::index_at(size_t offset) const {
+    for (size_t i = 0; i < decl().params.size(); ++i)
+        if (decl().params[i].offset == offset) return static_cast<int>(i);
+    return -1;
+}
+
+const ShaderInstance* ShaderInstance::source_at(size_t offset) const {
+    const int i = index_at(offset);
+    return i < 0 ? nullptr : sources_[static_cast<size_t>(i)].get();
+}
+
+}  // namespace qorn::render
