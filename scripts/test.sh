@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and runs every test:
-#  - the native x86-64 build, the 32-bit x86 build, and the native build under
+#  - the native x86-64 build, the 32-bit x86 build, and both of them under
 #    AddressSanitizer + UndefinedBehaviorSanitizer;
 #  - the thread stress under ThreadSanitizer;
 #  - both ABIs' test suites under Valgrind memcheck;
@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 jobs=$(nproc)
 
-for flavour in x86_64 i386 sanitize; do
+for flavour in x86_64 i386 sanitize i386-sanitize; do
   echo "== $flavour: build"
   scripts/build.sh "$flavour"
   echo "== $flavour: test"
