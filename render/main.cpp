@@ -155,6 +155,8 @@ int main(int argc, char** argv) {
     using namespace qorn::render;
     CLI::App app{"qorn-render: renders through a shader plug-in as the renderer does, and pictures its noise"};
     app.require_subcommand(1);
+    // A later option overrides an earlier one, as scripts that add to a command expect.
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 
     RenderOptions r;
     CLI::App* render = app.add_subcommand("render", "render a scene with a surface shader on every mesh");

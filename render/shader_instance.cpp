@@ -102,6 +102,11 @@ const char* value_form(ParamType type) {
     return "?";
 }
 
+/// "a color", "an integer", ...
+std::string a_type(ParamType type) {
+    return (type == ParamType::Integer ? "an " : "a ") + std::string(type_name(type));
+}
+
 }  // namespace
 
 ShaderInstance::ShaderInstance(const ShaderEntry& entry)
@@ -127,7 +132,7 @@ void ShaderInstance::set(const std::string& name, const std::string& value) {
     const ParamDecl& p = param(name);
     std::vector<uint32_t> words;
     if (!parse_value(p.type, value, words))
-        throw std::runtime_error("parameter " + name + " of " + decl().name + " is a " + type_name(p.type) + " (" +
+        throw std::runtime_error("parameter " + name + " of " + decl().name + " is " + a_type(p.type) + " (" +
                                  value_form(p.type) + "), not '" + value + "'");
     memcpy(&words_[p.offset / 4], words.data(), words.size() * 4);
 }
@@ -135,8 +140,8 @@ void ShaderInstance::set(const std::string& name, const std::string& value) {
 void ShaderInstance::connect(const std::string& name, std::unique_ptr<ShaderInstance> source) {
     const ParamDecl& p = param(name);
     if (source->decl().result != p.type)
-        throw std::runtime_error("cannot connect " + name + " (a " + type_name(p.type) + ") to shader " +
-                                 source->decl().name + ", which returns a " + type_name(source->decl().result));
+        throw std::runtime_error("cannot connect " + name + " (" + a_type(p.type) + ") to shader " +
+                                 source->decl().name + ", which returns " + a_type(source->decl().result));
     const size_t index = static_cast<size_t>(&p - decl().params.data());
     if (index >= kMaxConnectedParams)
         throw std::runtime_error("cannot connect " + name + ": only the first " + std::to_string(kMaxConnectedParams) +
