@@ -1,11 +1,30 @@
 #!/usr/bin/env bash
-# Builds everything (both ABIs) and runs the main job.
+# Builds everything (both ABIs) and renders the demo pictures into out/: the
+# wireframe shader in qorn.so, loaded and called as the renderer does, and slices of
+# its cellular noise. Every picture's command is printed before it runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh x86_64
 scripts/build.sh i386
 for abi in x86_64 i386; do
-  echo "== qorn.so, $abi"
+  echo "== qorn.so, $abi: the noise table"
   "build/$abi/demo/qorn_noise_table" "build/$abi/lib/qorn.so"
 done
+
+mkdir -p out
+run() {
+  echo "+ $*"
+  "$@"
+}
+render=build/x86_64/render/qorn-render
+cells=build/x86_64/lib/qorn_cells.so
+echo "== pictures in out/"
+run $render render -W 640 -H 360 -o out/wireframe.png
+run $render render -W 640 -H 360 --set single_edge=true --set even_edge=1 --set odd_edge=3 -o out/single-edge.png
+run $render render -W 640 -H 360 --set fill_color=0.25,0.55,0.95,0.3 --set wire_color=1,1,1 \
+  --background 0.02,0.02,0.05 -o out/transparent.png
+run $render render -W 640 -H 360 --connect fill_color=$cells --set fill_color.scale=2.5 -o out/cells.png
+run $render render -W 640 -H 360 --space o --connect fill_color=$cells --set fill_color.metric=2 \
+  --set fill_color.scale=2.5 --set wire_width=0.01 -o out/cells-chebyshev.png
+run $render noise --size 128 --scale 0.05 --out-dir out --sheet out/noise.png
