@@ -17,7 +17,10 @@ void check(RTCDevice device, const char* what) {
 }  // namespace
 
 Intersector::Intersector(const Scene& scene, const std::vector<std::vector<miVector>>& world_vertices) {
-    device_ = rtcNewDevice(nullptr);
+    // One build thread: the acceleration structure, and so which of two triangles at
+    // exactly the same distance a ray reports, is then the same on every machine; and
+    // no worker threads outlive the render.
+    device_ = rtcNewDevice("threads=1");
     if (!device_) throw std::runtime_error("Embree: cannot create a device");
     scene_ = rtcNewScene(device_);
     // Robust mode: watertight, so rays never slip between triangles sharing an edge.
