@@ -24,13 +24,20 @@ Ray Camera::ray(double u, double v) const {
     return {camera_to_world_.t, normalized(camera_to_world_.direction(d))};
 }
 
-Camera default_camera(double aspect) { return Camera({0.8, 3.0, 8.0}, {0.0, 0.7, -0.3}, {0, 1, 0}, 40, aspect); }
+Camera look_at(Vec3 eye, Vec3 target, double fov_degrees, double aspect) {
+    const Vec3 view = eye - target;
+    const bool vertical = length(cross(view, {0, 1, 0})) <= 1e-9 * length(view);
+    return Camera(eye, target, vertical ? Vec3{0, 0, -1} : Vec3{0, 1, 0}, fov_degrees, aspect);
+}
 
-Camera framing_camera(const Scene& scene, double aspect) {
+Camera default_camera(double aspect, double fov) {
+    return Camera({0.8, 3.0, 8.0}, {0.0, 0.7, -0.3}, {0, 1, 0}, fov, aspect);
+}
+
+Camera framing_camera(const Scene& scene, double aspect, double fov) {
     Vec3 centre;
     double radius;
     bounds(scene, centre, radius);
-    const double fov = 40;
     const double half_tan = tan(fov * (M_PI / 360.0)) * fmin(1.0, aspect);  // the narrower side
     const double distance = radius / sin(atan(half_tan)) * 1.05;
     const Vec3 eye = centre + normalized({0.35, 0.45, 1.0}) * distance;

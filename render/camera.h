@@ -29,10 +29,14 @@ private:
     double half_height_, half_width_;
 };
 
+/// A camera at `eye` looking at `target` with y up, or -z up when it looks straight
+/// up or down. `eye` and `target` must differ.
+Camera look_at(Vec3 eye, Vec3 target, double fov_degrees, double aspect);
+
 /// The default scene's camera: slightly above, looking down at the objects.
-Camera default_camera(double aspect);
+Camera default_camera(double aspect, double fov_degrees = 40);
 /// A camera that frames all of `scene` from the front and a little above.
-Camera framing_camera(const Scene& scene, double aspect);
+Camera framing_camera(const Scene& scene, double aspect, double fov_degrees = 40);
 
 }  // namespace qorn::render
 

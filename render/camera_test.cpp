@@ -26,5 +26,16 @@ TEST(Camera, ImageCornersSpanTheFieldOfView) {
     EXPECT_NEAR(top_left.direction.y / -top_left.direction.z, 1.0, 1e-12);
 }
 
+TEST(Camera, LookingStraightDownOrUpStillGivesAFullBasis) {
+    for (const Vec3 eye : {Vec3{0, 9, 0}, Vec3{1, -4, 2}}) {
+        const Vec3 target{eye.x, 0, eye.z};
+        const Camera camera = look_at(eye, target, 60, 1.0);
+        const Ray corner = camera.ray(0, 1);
+        EXPECT_TRUE(isfinite(corner.direction.x) && isfinite(corner.direction.y) && isfinite(corner.direction.z));
+        const Vec3 centre = camera.ray(0.5, 0.5).direction;
+        EXPECT_NEAR(length(centre - normalized(target - eye)), 0, 1e-12);
+    }
+}
+
 }  // namespace
 }  // namespace qorn::render

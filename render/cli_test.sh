@@ -60,6 +60,8 @@ cases=(
   "bad size|--width|${base[*]} -W 0"
   "bad space|--space|${base[*]} --space x"
   "bad vector|--eye wants three numbers|${base[*]} --eye 1,2"
+  "eye on the target|are the same point|${base[*]} --eye 1,1,1 --look-at 1,1,1"
+  "field of view too wide|--fov|${base[*]} --fov 200"
   "unknown option|--frobnicate|${base[*]} --frobnicate"
   "no subcommand|subcommand|"
   "noise from a non-plug-in|is not a loadable plug-in|noise --plugin $work/text.so --sheet $out"
@@ -106,6 +108,7 @@ check_ok "OBJ quad" render -W 32 -H 24 -s 2 --plugin "$qorn" --obj "$work/quad.o
 check_ok "connected cells" render -W 32 -H 24 --plugin "$qorn" --connect "fill_color=$cells:qorn_cells" \
   --set fill_color.metric=2 --set fill_color.scale=3 -o "$work/cells.png"
 if ! grep -q "connected" "$work/stderr"; then echo "FAIL: no summary line"; failed=$((failed + 1)); fi
+check_ok "straight down" render -W 16 -H 16 -s 1 --plugin "$qorn" --eye 0,9,0 --look-at 0,0,0 --fov 60 -o "$work/down.png"
 check_ok "noise slices" noise --plugin "$qorn" --size 16 --out-dir "$work" --sheet "$work/sheet.png"
 count=$(ls "$work"/noise-*.png 2>/dev/null | wc -l)
 if [ "$count" -ne 12 ]; then echo "FAIL: $count noise slices instead of 12"; failed=$((failed + 1)); fi

@@ -95,7 +95,7 @@ int run_render(const RenderOptions& o) {
 
     const Scene scene = o.obj.empty() ? default_scene() : load_obj(o.obj);
     const double aspect = static_cast<double>(settings.width) / settings.height;
-    Camera camera = o.obj.empty() ? default_camera(aspect) : framing_camera(scene, aspect);
+    Camera camera = o.obj.empty() ? default_camera(aspect, o.fov) : framing_camera(scene, aspect, o.fov);
     if (!o.eye.empty() || !o.look_at.empty()) {
         Vec3 centre;
         double radius;
@@ -103,9 +103,7 @@ int run_render(const RenderOptions& o) {
         const Vec3 target = o.look_at.empty() ? centre : parse_vec3(o.look_at, "--look-at");
         const Vec3 eye = o.eye.empty() ? target + Vec3{0, 0, 3 * radius} : parse_vec3(o.eye, "--eye");
         if (length(eye - target) == 0) throw std::runtime_error("--eye and --look-at are the same point");
-        camera = Camera(eye, target, {0, 1, 0}, o.fov, aspect);
-    } else if (o.fov != 40) {
-        throw std::runtime_error("--fov needs --eye or --look-at");
+        camera = look_at(eye, target, o.fov, aspect);
     }
 
     const Renderer renderer(scene, camera, shader, settings);
@@ -174,7 +172,7 @@ int main(int argc, char** argv) {
     render->add_option("--background", r.background, "background colour r,g,b (linear, 0 to 1)");
     render->add_option("--eye", r.eye, "camera position x,y,z");
     render->add_option("--look-at", r.look_at, "point the camera looks at x,y,z");
-    render->add_option("--fov", r.fov, "vertical field of view in degrees")->check(CLI::Range(1.0, 170.0));
+    render->add_option("--fov", r.fov, "vertical field of view in degrees")->check(CLI::Range(1.0, 170.0))->capture_default_str();
     render->add_option("--set", r.sets, "shader parameter NAME=VALUE, or PARAM.NAME=VALUE for a connected shader; "
                                         "colours r,g,b[,a], booleans true/false")->take_all();
     render->add_option("--connect", r.connects, "connect parameter NAME=PLUGIN[:SHADER] to a shader of another plug-in")

@@ -14,6 +14,10 @@ namespace {
 using PlainNoise = void (*)(float, float, float, unsigned long, float*, miVector*, unsigned long*);
 using MetricNoise = void (*)(const DistType&, const miVector&, float, float, float, unsigned long, float*, miVector*,
                              unsigned long*);
+// The types of the overloads that the mangled names below stand for (unevaluated:
+// nothing is linked).
+static_assert(sizeof(static_cast<PlainNoise>(&FWorley::noise)) != 0, "FWorley::noise, plain");
+static_assert(sizeof(static_cast<MetricNoise>(&FWorley::noise)) != 0, "FWorley::noise, with a DistType");
 
 Image grey(const std::vector<float>& values, int size) {
     const float top = std::max(*std::max_element(values.begin(), values.end()), 1e-6f);
