@@ -51,6 +51,15 @@ void host_defaults(ShaderInstance& shader) {
         if (shader.decl().find(name) && shader.decl().find(name)->defaults.empty()) shader.set(name, value);
 }
 
+/// The first shader `plugin` declares whose result has the type of `param` (else its
+/// first shader, which connect() then refuses with a message naming both types).
+std::string first_returning(const Plugin& plugin, const ShaderInstance& shader, const std::string& param) {
+    const ParamDecl* p = shader.decl().find(param);
+    for (const ShaderDecl& d : plugin.declarations())
+        if (p && d.result == p->type) return d.name;
+    return "";
+}
+
 struct RenderOptions {
     std::string output, plugin = default_plugin(), shader, obj, eye, look_at, background;
     double fov = 40;
@@ -79,7 +88,8 @@ int run_render(const RenderOptions& o) {
         const size_t colon = target.rfind(':');
         const bool named = colon != std::string::npos && target.find('/', colon) == std::string::npos;
         plugins.push_back(std::make_unique<Plugin>(named ? target.substr(0, colon) : target));
-        shader.connect(param, std::make_unique<ShaderInstance>(plugins.back()->shader(named ? target.substr(colon + 1) : "")));
+        const std::string source = named ? target.substr(colon + 1) : first_returning(*plugins.back(), shader, param);
+        shader.connect(param, std::make_unique<ShaderInstance>(plugins.back()->shader(source)));
     }
     for (const std::string& s : o.sets) {
         const auto [name, value] = split_at(s, '=', "--set");
@@ -175,7 +185,8 @@ int main(int argc, char** argv) {
     render->add_option("--fov", r.fov, "vertical field of view in degrees")->check(CLI::Range(1.0, 170.0))->capture_default_str();
     render->add_option("--set", r.sets, "shader parameter NAME=VALUE, or PARAM.NAME=VALUE for a connected shader; "
                                         "colours r,g,b[,a], booleans true/false")->take_all();
-    render->add_option("--connect", r.connects, "connect parameter NAME=PLUGIN[:SHADER] to a shader of another plug-in")
+    render->add_option("--connect", r.connects, "connect parameter NAME=PLUGIN[:SHADER] to a shader of another plug-in "
+                                                     "(default: its first shader of the parameter's type)")
         ->take_all();
     render->add_flag("-q,--quiet", r.quiet, "no progress bar or summary");
 

@@ -133,6 +133,23 @@ TEST_F(Render, ConnectedFillRunsTheCellShaderOnlyWhereTheFillIsUsed) {
     EXPECT_EQ(stats.connected_calls, 0u);
 }
 
+TEST_F(Render, AScalarParameterConnectedToAScalarShader) {
+    Plugin cells(QORN_CELLS_PATH);
+    auto source = std::make_unique<ShaderInstance>(cells.shader("qorn_cell_distance"));
+    ShaderInstance* width = source.get();
+    shader_.connect("wire_width", std::move(source));
+    width->set("gain", "0");
+    width->set("offset", "100");
+    RenderStats stats;
+    Image image = render(&stats);
+    EXPECT_EQ(at(image, {0.5, -0.5, 0}), kWire) << "a connected width of 100";
+    EXPECT_EQ(stats.connected_calls, stats.shader_calls);
+    width->set("offset", "0");
+    image = render();
+    EXPECT_EQ(at(image, {0.5, -0.5, 0}), kFill) << "a connected width of 0";
+    EXPECT_EQ(at(image, {0.5, 0.5, 0}), kFill) << "a connected width of 0";
+}
+
 TEST_F(Render, AWorkingSpaceTheShaderRefusesLeavesSamplesUnshaded) {
     settings_.space = 'w';
     RenderStats stats;

@@ -27,4 +27,6 @@ run $render render -W 640 -H 360 --set fill_color=0.25,0.55,0.95,0.3 --set wire_
 run $render render -W 640 -H 360 --connect fill_color=$cells --set fill_color.scale=2.5 -o out/cells.png
 run $render render -W 640 -H 360 --space o --connect fill_color=$cells --set fill_color.metric=2 \
   --set fill_color.scale=2.5 --set wire_width=0.01 -o out/cells-chebyshev.png
+run $render render -W 640 -H 360 --connect wire_width=$cells --set wire_width.gain=0.04 --set wire_width.scale=1.5 \
+  -o out/varying-width.png
 run $render noise --size 128 --scale 0.05 --out-dir out --sheet out/noise.png

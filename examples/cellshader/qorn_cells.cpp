@@ -1,5 +1,6 @@
-// qorn_cells: a colour shader in its own plug-in, a client of qorn.so. It calls
-// FWorley::noise through qorn.so's exported symbol, with its own distance measures.
+// qorn_cells and qorn_cell_distance: a colour and a scalar shader in their own plug-in,
+// a client of qorn.so. They call FWorley::noise through qorn.so's exported symbol,
+// with their own distance measures.
 #include "mi_interface.h"
 #include "mrWorley.h"
 
@@ -16,6 +17,15 @@ struct CellsParams {
 };
 static_assert(sizeof(CellsParams) == 60, "the record matches qorn_cells.mi");
 
+/// The parameter record of qorn_cell_distance: 16 bytes.
+struct CellDistanceParams {
+    miScalar scale;
+    miInteger metric;
+    miScalar gain;
+    miScalar offset;
+};
+static_assert(sizeof(CellDistanceParams) == 16, "the record matches qorn_cells.mi");
+
 namespace {
 
 template <class T>
@@ -30,18 +40,21 @@ float id_fraction(unsigned long id) {
     return static_cast<float>(h & 0xffffUL) / 65536.0f;
 }
 
+/// The nearest two feature points of `p` scaled by `scale`, under `metric`.
+void nearest_two(const miVector& p, float scale, int metric, float (&distances)[2], unsigned long (&ids)[2]) {
+    const miVector zero{0, 0, 0};
+    FWorley::noise(cells::metric(metric), zero, p.x * scale, p.y * scale, p.z * scale, 2, distances, nullptr, ids);
+}
+
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) int qorn_cells_version(void) { return 1; }
 
 extern "C" __attribute__((visibility("default"))) miBoolean qorn_cells(miColor* result, miState* state,
                                                                      CellsParams* params) {
-    const float scale = eval(state, params->scale);
-    const miVector zero{0, 0, 0};
     float distances[2];
     unsigned long ids[2] = {0, 0};
-    FWorley::noise(cells::metric(eval(state, params->metric)), zero, state->point.x * scale,
-                   state->point.y * scale, state->point.z * scale, 2, distances, nullptr, ids);
+    nearest_two(state->point, eval(state, params->scale), eval(state, params->metric), distances, ids);
     if (distances[1] - distances[0] < eval(state, params->border)) {
         *result = eval(state, params->border_color);
         return miTRUE;
@@ -53,5 +66,16 @@ extern "C" __attribute__((visibility("default"))) miBoolean qorn_cells(miColor* 
     result->g = a.g + (b.g - a.g) * t;
     result->b = a.b + (b.b - a.b) * t;
     result->a = a.a + (b.a - a.a) * t;
+    return miTRUE;
+}
+
+extern "C" __attribute__((visibility("default"))) int qorn_cell_distance_version(void) { return 1; }
+
+extern "C" __attribute__((visibility("default"))) miBoolean qorn_cell_distance(miScalar* result, miState* state,
+                                                                             CellDistanceParams* params) {
+    float distances[2];
+    unsigned long ids[2];
+    nearest_two(state->point, eval(state, params->scale), eval(state, params->metric), distances, ids);
+    *result = eval(state, params->offset) + eval(state, params->gain) * distances[0];
     return miTRUE;
 }
