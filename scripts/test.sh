@@ -2,7 +2,7 @@
 # Builds and runs every test:
 #  - the native x86-64 build, the 32-bit x86 build, and both of them under
 #    AddressSanitizer + UndefinedBehaviorSanitizer;
-#  - the thread stress under ThreadSanitizer;
+#  - the thread stress and qorn-render's threaded renders under ThreadSanitizer;
 #  - both ABIs' test suites under Valgrind memcheck;
 #  - each fuzzer for QORN_FUZZ_SECONDS (default 60) from its seed corpus;
 #  - the noise corpus of both ABIs compared bit for bit.
@@ -18,9 +18,9 @@ for flavour in x86_64 i386 sanitize i386-sanitize; do
   (cd "build/$flavour" && ctest --output-on-failure -j "$jobs")
 done
 
-echo "== tsan: thread stress"
+echo "== tsan: thread stress, and renders on several threads"
 scripts/build.sh tsan
-(cd build/tsan && ctest --output-on-failure -L stress)
+(cd build/tsan && ctest --output-on-failure -L 'stress|threads')
 
 for flavour in x86_64 i386; do
   echo "== $flavour: memcheck"
