@@ -5,7 +5,7 @@
 #include <stdio.h>
 #include <unistd.h>
 
-#include <iostream>
+#include <algorithm>
 #include <map>
 #include <stdexcept>
 
@@ -123,7 +123,8 @@ int run_render(const RenderOptions& o) {
     if (!o.quiet) {
         fprintf(stderr, "qorn-render: %s: %dx%d, %d samples/pixel, %llu samples in %.2f s, %.2f M samples/s",
                 o.output.c_str(), settings.width, settings.height, settings.samples,
-                static_cast<unsigned long long>(stats.samples), stats.seconds, stats.samples / stats.seconds * 1e-6);
+                static_cast<unsigned long long>(stats.samples), stats.seconds,
+                static_cast<double>(stats.samples) / std::max(stats.seconds, 1e-9) * 1e-6);
         fprintf(stderr, "; %llu shader calls, %llu transparency traces, %llu connected",
                 static_cast<unsigned long long>(stats.shader_calls), static_cast<unsigned long long>(stats.transparent),
                 static_cast<unsigned long long>(stats.connected_calls));
@@ -193,7 +194,7 @@ int main(int argc, char** argv) {
     NoiseOptions n;
     CLI::App* noise = app.add_subcommand("noise", "pictures of F1, F2, F2-F1 and cell ids for each distance measure");
     noise->add_option("--plugin", n.plugin, "the plug-in exporting FWorley::noise")->capture_default_str();
-    noise->add_option("--size", n.settings.size, "pixels per side")->check(CLI::Range(1, 8192))->capture_default_str();
+    noise->add_option("--size", n.settings.size, "pixels per side")->check(CLI::Range(1, 2048))->capture_default_str();
     noise->add_option("--scale", n.settings.scale, "noise units per pixel")->check(CLI::PositiveNumber)->capture_default_str();
     noise->add_option("--z", n.settings.z, "the slice's z, in noise units")->capture_default_str();
     noise->add_option("--out-dir", n.out_dir, "folder for one PNG per slice (noise-METRIC-WHAT.png)");
