@@ -5,32 +5,9 @@
 #include <dlfcn.h>
 
 #include "qorn_texture.h"
-#include "services.h"
+#include "trivial_renderer.h"
 
 namespace {
-
-/// A renderer whose services do the least they may: vertices from a fixed triangle in
-/// camera space, conversions that copy, no connected parameters, a white background.
-class TrivialRenderer final : public qorn::host::Services {
-public:
-    miBoolean tri_vectors(miState*, char, miInteger, const miVector** a, const miVector** b,
-                          const miVector** c) override {
-        *a = &vertices_[0];
-        *b = &vertices_[1];
-        *c = &vertices_[2];
-        return miTRUE;
-    }
-    void point_from_camera(miState*, miVector* out, const miVector* in) override { *out = *in; }
-    void point_from_object(miState*, miVector* out, const miVector* in) override { *out = *in; }
-    const void* phen_eval(miState*, const void* param) override { return param; }
-    miBoolean trace_transparent(miColor* result, miState*) override {
-        *result = miColor{1, 1, 1, 1};
-        return miTRUE;
-    }
-
-private:
-    const miVector vertices_[3] = {{0, 0, 0}, {4, 0, 0}, {0, 3, 0}};
-};
 
 using Shader = miBoolean (*)(miColor*, miState*, wireframetexture_params*);
 
@@ -52,7 +29,7 @@ void BM_Wireframe(benchmark::State& state) {
     const bool wire = state.range(1) != 0;
     const float alpha = state.range(2) != 0 ? 0.5f : 1.0f;
 
-    TrivialRenderer renderer;
+    qorn::host::TrivialRenderer renderer;
     const miOptions options{'c'};
     const miShaderDesc description{0};
     miState sample{&options, &description, wire ? miVector{2, 0.05f, 0} : miVector{1, 1, 0}, 0,

@@ -49,9 +49,10 @@ miBoolean ScriptedRenderer::tri_vectors(miState*, char which, miInteger number, 
                                         const miVector** b, const miVector** c) {
     calls.push_back(std::string("mi_tri_vectors ") + which + " " + std::to_string(number));
     if (tri_vectors_fails || which != 'p' || number != 0) return miFALSE;
-    *a = &vertices[0];
-    *b = &vertices[1];
-    *c = &vertices[2];
+    for (int i = 0; i < 3; ++i) handed_out_[i][0] = vertices[i];
+    *a = handed_out_[0].data();
+    *b = handed_out_[1].data();
+    *c = handed_out_[2].data();
     return miTRUE;
 }
 

@@ -87,6 +87,10 @@ private:
         std::function<const void*()> shader;
         int runs = 0;
     };
+    // Each vertex handed out lives in an allocation of its own, exactly one miVector
+    // long, so that a shader reading past a vertex is caught by ASan and memcheck.
+    std::vector<miVector> handed_out_[3] = {std::vector<miVector>(1), std::vector<miVector>(1),
+                                            std::vector<miVector>(1)};
     std::vector<uint32_t> block_;  // the record's words, then as many flag words
     size_t record_size_ = 0;
     std::map<size_t, Connection> connections_;
