@@ -13,6 +13,7 @@
 #include "plugin_symbols.h"
 #include "qorn_texture.h"
 #include "scripted_renderer.h"
+#include "stack_scribble.h"
 
 namespace {
 
@@ -69,15 +70,18 @@ protected:
     }
 
     using Script = std::function<void(ScriptedRenderer&, wireframetexture_params&)>;
+    using Connect = std::function<void(ScriptedRenderer&)>;
 
-    /// Shades one sample of scene() changed by `script`; the result starts as garbage.
-    /// With `connect_all`, every parameter is connected to a shader that delivers the
-    /// record's own value, so that each evaluation shows in the host's calls.
-    miBoolean shade(const Script& script, bool connect_all = false) {
+    /// Shades one sample of scene() changed by `script`; the result starts as garbage,
+    /// and so does the stack the shader's locals will occupy. With `connect_all`, every
+    /// parameter is connected to a shader that delivers the record's own value, so that
+    /// each evaluation shows in the host's calls; `connect` connects parameters of its own.
+    miBoolean shade(const Script& script, bool connect_all = false, const Connect& connect = {}) {
         wireframetexture_params params;
         scene(host_, params);
         script(host_, params);
         host_.set_record(&params, sizeof params);
+        if (connect) connect(host_);
         if (connect_all) {
             const auto* record = reinterpret_cast<const char*>(&host_.record<wireframetexture_params>());
             for (const auto& p : kParameters) {
@@ -86,6 +90,7 @@ protected:
         }
         host_.calls.clear();
         result_ = {NAN, -1.0f, 1e30f, 7.0f};
+        qorn::test::scribble_stack(0xff);  // NaN floats, wild pointers
         return host_.shade(shader_, &result_);
     }
 
@@ -243,15 +248,21 @@ TEST_F(Wireframe, EvaluatesParametersLazilyInOrder) {
     }
 }
 
-TEST_F(Wireframe, FailuresReturnTransparentBlack) {
+TEST_F(Wireframe, FailuresReturnTransparentBlackAskingNothingMore) {
     const Script failures[] = {
         [](auto& h, auto&) { h.tri_vectors_fails = true; },
+        [](auto& h, auto&) { h.tri_vectors_fails = true; h.render_space = 'o'; },
         [](auto& h, auto&) { h.render_space = 'w'; },
         [](auto& h, auto&) { h.render_space = '\0'; },
+        [](auto& h, auto&) { h.render_space = 'C'; },  // the spaces are lower case
+        [](auto& h, auto&) { h.render_space = 'O'; },
+        [](auto& h, auto&) { h.render_space = 'p'; },
+        [](auto& h, auto&) { h.render_space = '\xff'; },  // negative where char is signed
     };
     for (const auto& script : failures) {
-        EXPECT_EQ(shade(script), miFALSE);
+        EXPECT_EQ(shade(script, /*connect_all=*/true), miFALSE);
         EXPECT_TRUE(SameBits(result_, miColor{0, 0, 0, 0}));
+        EXPECT_EQ(host_.calls, Calls{"mi_tri_vectors p 0"});
     }
 }
 
@@ -269,6 +280,7 @@ const CompositeCase kComposites[] = {
     {"the background's alpha is not used", {0.2f, 0.4f, 0.6f, 0.25f}, {1, 1, 1, 123}, false, {0.8f, 0.85f, 0.9f, 1.0f}, true},
     {"alpha 0 shows the background", {0.2f, 0.4f, 0.6f, 0}, {0.5f, 0.25f, 0.125f, 1}, false, {0.5f, 0.25f, 0.125f, 1}, true},
     {"a failed trace: the cleared record is used", {0.2f, 0.4f, 0.6f, 0.5f}, {1, 1, 1, 1}, true, {0.1f, 0.2f, 0.3f, 1}, true},
+    {"a failed trace under alpha 0: opaque black", {0.2f, 0.4f, 0.6f, 0}, {1, 1, 1, 1}, true, {0, 0, 0, 1}, true},
     {"alpha 1 is returned unchanged", {0.2f, 0.4f, 0.6f, 1}, {1, 1, 1, 1}, false, {0.2f, 0.4f, 0.6f, 1}, false},
     {"alpha above 1 is returned unchanged", {0.2f, 0.4f, 0.6f, 1.5f}, {1, 1, 1, 1}, false, {0.2f, 0.4f, 0.6f, 1.5f}, false},
     {"a NaN alpha is returned unchanged", {0.2f, 0.4f, 0.6f, NAN}, {1, 1, 1, 1}, false, {0.2f, 0.4f, 0.6f, NAN}, false},
@@ -283,6 +295,61 @@ TEST_F(Wireframe, CompositesTransparentColoursOverTheBackground) {
                       h.trace_fails = c.trace_fails;
                   }),
                   miTRUE);
+        EXPECT_TRUE(SameBits(result_, c.result));
+        const bool traced = !host_.calls.empty() && host_.calls.back() == "mi_trace_transparent";
+        EXPECT_EQ(traced, c.traced);
+    }
+}
+
+struct ConnectedValueCase {
+    const char* what;
+    std::function<void(ScriptedRenderer&, wireframetexture_params&)> script;
+    std::function<void(ScriptedRenderer&)> connect;
+    miColor result;
+    bool traced;
+};
+
+constexpr size_t kWidthAt = offsetof(wireframetexture_params, wire_width);
+constexpr size_t kWireAt = offsetof(wireframetexture_params, wire_color);
+constexpr size_t kFillAt = offsetof(wireframetexture_params, fill_color);
+
+// Connected shaders deliver what they like; the shader uses it as the rule says.
+const ConnectedValueCase kConnectedValues[] = {
+    {"a NaN width hits nothing, not even a vertex", [](auto& h, auto&) { h.point = {0, 0, 0}; },
+     [](auto& h) { h.connect(kWidthAt, "width", NAN); }, kFill, false},
+    {"an infinite width covers the interior", [](auto&, auto&) {},
+     [](auto& h) { h.connect(kWidthAt, "width", INFINITY); }, kWire, false},
+    {"so does a negative infinite width", [](auto&, auto&) {},
+     [](auto& h) { h.connect(kWidthAt, "width", -INFINITY); }, kWire, false},
+    {"and a width whose square overflows", [](auto&, auto&) {},
+     [](auto& h) { h.connect(kWidthAt, "width", 1e30f); }, kWire, false},
+    {"infinite and NaN components of an opaque colour are returned as delivered",
+     [](auto& h, auto&) { h.point = {1, 0.25f, 0}; },
+     [](auto& h) { h.connect(kWireAt, "wire", miColor{INFINITY, -INFINITY, NAN, 1}); },
+     {INFINITY, -INFINITY, NAN, 1}, false},
+    {"an infinite alpha is above 1: returned as delivered", [](auto&, auto&) {},
+     [](auto& h) { h.connect(kFillAt, "fill", miColor{0.2f, 0.4f, 0.6f, INFINITY}); },
+     {0.2f, 0.4f, 0.6f, INFINITY}, false},
+    {"a NaN alpha: returned as delivered", [](auto&, auto&) {},
+     [](auto& h) { h.connect(kFillAt, "fill", miColor{0.2f, 0.4f, 0.6f, NAN}); },
+     {0.2f, 0.4f, 0.6f, NAN}, false},
+    {"a NaN component is composited like any other", [](auto& h, auto&) { h.background = {1, 1, 1, 1}; },
+     [](auto& h) { h.connect(kFillAt, "fill", miColor{NAN, 0.5f, 0.5f, 0.5f}); },
+     {NAN, 0.75f, 0.75f, 1}, true},
+    {"a negative infinite alpha is below 1: composited",
+     [](auto& h, auto&) { h.background = {1, -1, 0.5f, 1}; },
+     [](auto& h) { h.connect(kFillAt, "fill", miColor{-1, 1, -1, -INFINITY}); },
+     {INFINITY, -INFINITY, INFINITY, 1}, true},
+    {"a connected edge number out of range draws all edges",
+     [](auto& h, auto& p) { h.point = {2, 1.5f, 0}; p.single_edge = miTRUE; p.even_edge = 1; },
+     [](auto& h) { h.connect(offsetof(wireframetexture_params, even_edge), "edge", miInteger{7}); },
+     kWire, false},
+};
+
+TEST_F(Wireframe, UsesWhateverConnectedShadersDeliver) {
+    for (const auto& c : kConnectedValues) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(shade(c.script, false, c.connect), miTRUE);
         EXPECT_TRUE(SameBits(result_, c.result));
         const bool traced = !host_.calls.empty() && host_.calls.back() == "mi_trace_transparent";
         EXPECT_EQ(traced, c.traced);
