@@ -1,6 +1,7 @@
 // A call into qorn.so allocates nothing: this program interposes malloc, calloc,
 // realloc, free and operator new/delete, counts what happens while a call runs, and
-// calls every noise and maximum entry point through the exported symbols.
+// calls every noise and maximum entry point and the wireframe shader through the
+// exported symbols, the shader's services answered by a host that allocates nothing.
 // (Not built under the sanitizers, which interpose the allocator themselves.)
 #include <gtest/gtest.h>
 #include <math.h>
@@ -10,6 +11,8 @@
 
 #include "noise_corpus.h"
 #include "plugin_symbols.h"
+#include "qorn_texture.h"
+#include "trivial_renderer.h"
 
 extern "C" void* __libc_malloc(size_t);
 extern "C" void* __libc_calloc(size_t, size_t);
@@ -95,6 +98,45 @@ TEST(NoAllocation, NoiseAndMaximaCallNoAllocator) {
         api.noise(NAN, 0, 0, 3, d, o, ids);
     });
     EXPECT_EQ(count, 0);
+}
+
+TEST(NoAllocation, TheShaderCallsNoAllocator) {
+    qorn::test::Plugin plugin(qorn::test::plugin_path());
+    ASSERT_TRUE(plugin.loaded()) << plugin.error();
+    const auto shade = plugin.find<miBoolean (*)(miColor*, miState*, wireframetexture_params*)>(
+        "qorn_wireframetexture");
+    ASSERT_TRUE(shade) << plugin.error();
+
+    // Every road of the shader: camera, object and an unsupported space, vertices that
+    // cannot be had, one edge or all, wire and fill, opaque and transparent colours, a
+    // failing trace, and parameters read from the record or, with flag words all set,
+    // through mi_phen_eval.
+    qorn::host::TrivialRenderer renderer;
+    void* const renderer_data = qorn::host::renderer_data(renderer);
+    struct {
+        wireframetexture_params params;
+        miInteger connected[sizeof(wireframetexture_params) / 4];
+    } record;
+    for (miInteger& flag : record.connected) flag = 1;
+    const miOptions spaces[] = {{'c'}, {'o'}, {'c'}, {'w'}};
+    const miShaderDesc unconnected{0}, connected{sizeof(wireframetexture_params)};
+    int shaded = 0, declined = 0;
+    const long count = allocations_during([&] {
+        for (int i = 0; i < 64; ++i) {
+            renderer.tri_vectors_fails = i % 16 == 15;
+            renderer.trace_fails = i % 8 == 5;
+            miState state{&spaces[i % 4], i & 8 ? &connected : &unconnected,
+                          miVector{1.0f + 0.03f * i, 0.5f, 0.0f}, i, renderer_data};
+            const float alpha = i % 3 == 0 ? 0.5f : 1.0f;
+            record.params = wireframetexture_params{{1, 0, 0, alpha}, {0, 0, 1, alpha}, 0.01f * i,
+                                                    (i & 16) != 0, i % 5 - 1, i % 7 - 2};
+            miColor result;
+            (shade(&result, &state, &record.params) ? shaded : declined) += 1;
+        }
+    });
+    EXPECT_EQ(count, 0);
+    EXPECT_GT(shaded, 0);
+    EXPECT_GT(declined, 0);
 }
 
 }  // namespace
