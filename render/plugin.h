@@ -12,6 +12,15 @@
 
 namespace qorn::render {
 
+// Declarations are read by the host library, which the shader tests share.
+using host::ParamDecl;
+using host::ParamType;
+using host::parse_declarations;
+using host::read_declarations;
+using host::ShaderDecl;
+using host::type_name;
+using host::type_size;
+
 /// A shader's entry point: result record, render state, parameter record.
 using ShaderFunction = miBoolean (*)(void* result, miState* state, void* params);
 

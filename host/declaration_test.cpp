@@ -7,7 +7,7 @@
 
 #include "qorn_texture.h"
 
-namespace qorn::render {
+namespace qorn::host {
 namespace {
 
 TEST(Declaration, QornMiLaysOutTheShadersOwnRecord) {
@@ -67,4 +67,4 @@ TEST(Declaration, ErrorsNameTheFileAndLine) {
 }
 
 }  // namespace
-}  // namespace qorn::render
+}  // namespace qorn::host

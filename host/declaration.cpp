@@ -7,7 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
-namespace qorn::render {
+namespace qorn::host {
 
 namespace {
 
@@ -207,4 +207,4 @@ std::vector<ShaderDecl> read_declarations(const std::string& path) {
     return parse_declarations(text.str(), path);
 }
 
-}  // namespace qorn::render
+}  // namespace qorn::host

@@ -8,15 +8,15 @@
 //
 // From a declaration the host lays out the shader's parameter record: parameters in
 // declaration order, each at a multiple of 4 bytes, exactly as the shader's C struct.
-#ifndef QORN_RENDER_DECLARATION_H
-#define QORN_RENDER_DECLARATION_H
+#ifndef QORN_HOST_DECLARATION_H
+#define QORN_HOST_DECLARATION_H
 
 #include <stddef.h>
 
 #include <string>
 #include <vector>
 
-namespace qorn::render {
+namespace qorn::host {
 
 enum class ParamType { Color, Scalar, Boolean, Integer, Vector };
 
@@ -51,6 +51,6 @@ std::vector<ShaderDecl> parse_declarations(const std::string& text, const std::s
 /// Reads and parses the file at `path`.
 std::vector<ShaderDecl> read_declarations(const std::string& path);
 
-}  // namespace qorn::render
+}  // namespace qorn::host
 
 #endif
