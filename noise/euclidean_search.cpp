@@ -110,21 +110,22 @@ constexpr NeighbourTable kNeighbourInfo = make_neighbour_info();
 template <bool kOffsets, bool kIds>
 class FastSearch {
 public:
-    FastSearch(const float at[3], unsigned long order, float* distances, miVector* offsets,
+    FastSearch(const Query& q, unsigned long order, float* distances, miVector* offsets,
                unsigned long* ids)
         : last_(order - 1), distances_(distances), offsets_(offsets), ids_(ids) {
-        set_axis(0, at[0], kHashX);
-        set_axis(1, at[1], kHashY);
-        set_axis(2, at[2], kHashZ);
-        term_[6] = 0.0;
+        set_axis(0, q.cube[0], q.at.x, kHashX);
+        set_axis(1, q.cube[1], q.at.y, kHashY);
+        set_axis(2, q.cube[2], q.at.z, kHashZ);
         limit_ = distances_[last_];
         limit_scaled_ = limit_ * kScaleUp;
         refresh_box();
     }
 
-    void run() {
+    void run(const Query& q) {
         visit<0>(1, 1, 1);
-        const double* term = term_;
+        const FaceTerms t = face_terms(q);
+        const double term[7] = {t.lower[0], t.upper[0], t.lower[1], t.upper[1],
+                                t.lower[2], t.upper[2], 0.0};
         // Faces; the moving axis rejects most points, so it is tested first.
         if (term[0] < limit_) visit<0>(0, 1, 1);
         if (term[2] < limit_) visit<1>(1, 0, 1);
@@ -153,17 +154,13 @@ public:
 
 private:
 
-    /// The cube coordinate, face terms, hash terms and K of one axis.
-    QORN_INLINE void set_axis(int axis, float at, uint32_t hash_mul) {
-        const int32_t c = floor_to_int(at);
-        const double f = static_cast<double>(at) - c;  // exact
-        term_[2 * axis] = f * f;
-        term_[2 * axis + 1] = (1.0 - f) * (1.0 - f);
+    /// The hash terms and K of one axis, for the cube coordinates c-1, c and c+1.
+    void set_axis(int axis, int32_t c, float at, uint32_t hash_mul) {
         const uint32_t h = hash_mul * static_cast<uint32_t>(c);
         hash_[axis][0] = h - hash_mul;
         hash_[axis][1] = h;
         hash_[axis][2] = h + hash_mul;
-        const int64_t k = 1 - static_cast<int64_t>(f * 0x1p33);
+        const int64_t k = 1 + static_cast<int64_t>((static_cast<double>(c) - at) * 0x1p33);
         k_[axis][0] = k - kOneCube;
         k_[axis][1] = k;
         k_[axis][2] = k + kOneCube;
@@ -249,7 +246,6 @@ private:
     float* const distances_;
     miVector* const offsets_;
     unsigned long* const ids_;
-    double term_[7];       // face terms in bit order, then 0
     uint32_t hash_[3][3];  // hash term of cube coordinate c-1, c, c+1 per axis
     int64_t k_[3][3];      // K of cube coordinate c-1, c, c+1 per axis
     double limit_;         // the threshold distances[order-1]
@@ -260,46 +256,26 @@ private:
 };
 
 template <bool kOffsets, bool kIds>
-void run_fast(const float at[3], unsigned long order, float* distances, miVector* offsets,
+void run_fast(const Query& q, unsigned long order, float* distances, miVector* offsets,
               unsigned long* ids) {
-    FastSearch<kOffsets, kIds> search(at, order, distances, offsets, ids);
-    search.run();
-}
-
-void search_fast(const float at[3], unsigned long order, float* distances, miVector* offsets,
-                 unsigned long* ids) {
-    if (offsets && ids)
-        run_fast<true, true>(at, order, distances, offsets, ids);
-    else if (offsets)
-        run_fast<true, false>(at, order, distances, offsets, ids);
-    else if (ids)
-        run_fast<false, true>(at, order, distances, offsets, ids);
-    else
-        run_fast<false, false>(at, order, distances, offsets, ids);
+    FastSearch<kOffsets, kIds> search(q, order, distances, offsets, ids);
+    search.run(q);
 }
 
 }  // namespace
 
 void search_euclidean(const Query& q, unsigned long order, float* distances,
                       miVector* offsets, unsigned long* ids) {
-    const float at[3] = {q.at.x, q.at.y, q.at.z};
-    if (in_fast_domain(at[0]) && in_fast_domain(at[1]) && in_fast_domain(at[2]))
-        search_fast(at, order, distances, offsets, ids);
-    else
+    if (!(in_fast_domain(q.at.x) && in_fast_domain(q.at.y) && in_fast_domain(q.at.z)))
         search_euclidean_reference(q, order, distances, offsets, ids);
-}
-
-void euclidean_noise(float x, float y, float z, unsigned long order, float* distances,
-                     miVector* offsets, unsigned long* ids) {
-    start_search(order, distances);
-    const float at[3] = {x * kCellDensity, y * kCellDensity, z * kCellDensity};
-    if (in_fast_domain(at[0]) && in_fast_domain(at[1]) && in_fast_domain(at[2])) {
-        search_fast(at, order, distances, offsets, ids);
-    } else {
-        const Query q = locate(x, y, z);
-        if (q.searchable) search_euclidean_reference(q, order, distances, offsets, ids);
-    }
-    finish_search(order, distances, offsets);
+    else if (offsets && ids)
+        run_fast<true, true>(q, order, distances, offsets, ids);
+    else if (offsets)
+        run_fast<true, false>(q, order, distances, offsets, ids);
+    else if (ids)
+        run_fast<false, true>(q, order, distances, offsets, ids);
+    else
+        run_fast<false, false>(q, order, distances, offsets, ids);
 }
 
 }  // namespace qorn::noise

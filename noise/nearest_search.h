@@ -134,10 +134,6 @@ void finish_search(unsigned long order, float* distances, miVector* offsets);
 void search_euclidean(const Query& q, unsigned long order, float* distances,
                       miVector* offsets, unsigned long* ids);
 
-/// The whole Euclidean query of FWorley::noise (order >= 1): start, search, finish.
-void euclidean_noise(float x, float y, float z, unsigned long order, float* distances,
-                     miVector* offsets, unsigned long* ids);
-
 /// The search with a caller's measure (order >= 1), without the final pass.
 void search_metric(const DistType& metric, const miVector& dist_param, const Query& q,
                    unsigned long order, float* distances, miVector* offsets,
