@@ -15,12 +15,6 @@ const std::vector<miVector>& points() {
     return p;
 }
 
-struct SquaredEuclidean final : DistType {
-    float distance(const miVector& o, const miVector&) const override {
-        return o.x * o.x + o.y * o.y + o.z * o.z;
-    }
-};
-
 // Arguments: order, and whether offsets and ids are requested.
 void BM_Noise(benchmark::State& state) {
     const unsigned long order = static_cast<unsigned long>(state.range(0));
@@ -41,7 +35,7 @@ BENCHMARK(BM_Noise)->ArgNames({"order", "outputs"})->ArgsProduct({{1, 2, 4, 16},
 
 void BM_NoiseMetric(benchmark::State& state) {
     const unsigned long order = static_cast<unsigned long>(state.range(0));
-    const SquaredEuclidean metric;
+    const qorn::bench::SquaredEuclidean metric;
     const miVector param{0, 0, 0};
     std::vector<float> d(order);
     size_t i = 0;

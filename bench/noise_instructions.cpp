@@ -12,17 +12,11 @@
 #include "mrWorley.h"
 #include "query_points.h"
 
-struct SquaredEuclidean final : DistType {
-    float distance(const miVector& o, const miVector&) const override {
-        return o.x * o.x + o.y * o.y + o.z * o.z;
-    }
-};
-
 __attribute__((noinline)) float run_queries(const std::vector<miVector>& points,
                                             unsigned long order, bool metric) {
     float sum = 0.0f;
     std::vector<float> d(order);
-    const SquaredEuclidean euclid;
+    const qorn::bench::SquaredEuclidean euclid;
     const miVector param{0, 0, 0};
     for (const miVector& p : points) {
         if (metric)

@@ -1,5 +1,5 @@
-// The fixed query points every noise benchmark uses: uniform in [-100, 100]^3,
-// generated the same way on every run.
+// The fixed query points every noise benchmark uses (uniform in [-100, 100]^3,
+// generated the same way on every run) and the measure they compare with.
 #ifndef QORN_BENCH_QUERY_POINTS_H
 #define QORN_BENCH_QUERY_POINTS_H
 
@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "mi_interface.h"
+#include "mrWorley.h"
 
 namespace qorn::bench {
 
@@ -25,6 +25,13 @@ inline std::vector<miVector> query_points(size_t count) {
     }
     return points;
 }
+
+/// The plain overload's measure, for running the pluggable overload side by side.
+struct SquaredEuclidean final : DistType {
+    float distance(const miVector& o, const miVector&) const override {
+        return o.x * o.x + o.y * o.y + o.z * o.z;
+    }
+};
 
 }  // namespace qorn::bench
 
