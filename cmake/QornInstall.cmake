@@ -4,7 +4,7 @@
 include(CMakePackageConfigHelpers)
 install(TARGETS qorn LIBRARY DESTINATION lib)
 install(FILES
-    ${PROJECT_SOURCE_DIR}/renderer/mi_interface.h
+    ${PROJECT_SOURCE_DIR}/renderer_api/mi_interface.h
     ${PROJECT_SOURCE_DIR}/noise/mrWorley.h
     ${PROJECT_SOURCE_DIR}/util/mrmax.h
   DESTINATION include)

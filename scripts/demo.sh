@@ -17,7 +17,7 @@ run() {
   echo "+ $*"
   "$@"
 }
-render=build/x86_64/render/qorn-render
+render=build/x86_64/qorn-render/qorn-render
 cells=build/x86_64/lib/qorn_cells.so
 echo "== pictures in out/"
 run $render render -W 640 -H 360 -o out/wireframe.png

@@ -8,8 +8,8 @@
 //
 // From a declaration the host lays out the shader's parameter record: parameters in
 // declaration order, each at a multiple of 4 bytes, exactly as the shader's C struct.
-#ifndef QORN_HOST_DECLARATION_H
-#define QORN_HOST_DECLARATION_H
+#ifndef QORN_DECLARATIONS_DECLARATION_H
+#define QORN_DECLARATIONS_DECLARATION_H
 
 #include <stddef.h>
 

@@ -5,8 +5,8 @@
 // internal space, the intersection point (internal space), the primitive index, the
 // parameter record, which parameters are connected and to what, and the colour behind
 // the surface. shade() then calls a shader once, as the renderer would.
-#ifndef QORN_HOST_SCRIPTED_RENDERER_H
-#define QORN_HOST_SCRIPTED_RENDERER_H
+#ifndef QORN_TEST_HOST_SCRIPTED_RENDERER_H
+#define QORN_TEST_HOST_SCRIPTED_RENDERER_H
 
 #include <stddef.h>
 #include <stdint.h>

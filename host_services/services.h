@@ -4,8 +4,8 @@
 // process resolves them here. Each call is passed on to the Services object that the
 // render state's renderer_data points to: a host sets renderer_data to its own
 // Services (as a `Services*` converted to `void*`) before it calls a shader.
-#ifndef QORN_HOST_SERVICES_H
-#define QORN_HOST_SERVICES_H
+#ifndef QORN_HOST_SERVICES_SERVICES_H
+#define QORN_HOST_SERVICES_SERVICES_H
 
 #include "mi_interface.h"
 

@@ -1,7 +1,7 @@
 // A renderer whose services do the least they may and never allocate: for timing the
 // shader's own cost, and for showing that a shader call allocates nothing.
-#ifndef QORN_HOST_TRIVIAL_RENDERER_H
-#define QORN_HOST_TRIVIAL_RENDERER_H
+#ifndef QORN_TEST_HOST_TRIVIAL_RENDERER_H
+#define QORN_TEST_HOST_TRIVIAL_RENDERER_H
 
 #include "services.h"
 
