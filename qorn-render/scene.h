@@ -14,6 +14,11 @@
 
 namespace qorn::render {
 
+/// Largest coordinate magnitude the host accepts, for mesh vertices and the camera
+/// alike, in scene units: far inside what the intersector's single-precision
+/// arithmetic handles (it fails near 1.5e18), with room for the camera's distance.
+constexpr double kMaxCoordinate = 1e12;
+
 struct Mesh {
     std::string name;
     std::vector<miVector> vertices;  ///< object space
