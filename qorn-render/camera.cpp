@@ -19,9 +19,23 @@ Camera::Camera(Vec3 eye, Vec3 target, Vec3 up, double fov_degrees, double aspect
     half_width_ = half_height_ * aspect;
 }
 
+Camera Camera::orthographic(Vec3 eye, Vec3 target, Vec3 up, double half_height, double aspect) {
+    Camera camera(eye, target, up, 90, aspect);
+    camera.orthographic_ = true;
+    camera.half_height_ = half_height;
+    camera.half_width_ = half_height * aspect;
+    return camera;
+}
+
 Ray Camera::ray(double u, double v) const {
-    const Vec3 d{(2.0 * u - 1.0) * half_width_, (1.0 - 2.0 * v) * half_height_, -1.0};
-    return {camera_to_world_.t, normalized(camera_to_world_.direction(d))};
+    const double x = (2.0 * u - 1.0) * half_width_, y = (1.0 - 2.0 * v) * half_height_;
+    if (orthographic_) return {camera_to_world_.point({x, y, 0}), camera_to_world_.direction({0, 0, -1})};
+    return {camera_to_world_.t, normalized(camera_to_world_.direction({x, y, -1.0}))};
+}
+
+double Camera::pixel_size(Vec3 p, int image_height) const {
+    const double plane = 2.0 * half_height_ / image_height;
+    return orthographic_ ? plane : plane * fabs(world_to_camera_.point(p).z);
 }
 
 Camera look_at(Vec3 eye, Vec3 target, double fov_degrees, double aspect) {
@@ -32,16 +46,6 @@ Camera look_at(Vec3 eye, Vec3 target, double fov_degrees, double aspect) {
 
 Camera default_camera(double aspect, double fov) {
     return Camera({0.8, 3.0, 8.0}, {0.0, 0.7, -0.3}, {0, 1, 0}, fov, aspect);
-}
-
-Camera framing_camera(const Scene& scene, double aspect, double fov) {
-    Vec3 centre;
-    double radius;
-    bounds(scene, centre, radius);
-    const double half_tan = tan(fov * (M_PI / 360.0)) * fmin(1.0, aspect);  // the narrower side
-    const double distance = radius / sin(atan(half_tan)) * 1.05;
-    const Vec3 eye = centre + normalized({0.35, 0.45, 1.0}) * distance;
-    return Camera(eye, centre, {0, 1, 0}, fov, aspect);
 }
 
 }  // namespace qorn::render

@@ -1,5 +1,7 @@
 #include "camera.h"
 
+#include "framing.h"
+
 #include <gtest/gtest.h>
 
 namespace qorn::render {
@@ -35,6 +37,38 @@ TEST(Camera, LookingStraightDownOrUpStillGivesAFullBasis) {
         const Vec3 centre = camera.ray(0.5, 0.5).direction;
         EXPECT_NEAR(length(centre - normalized(target - eye)), 0, 1e-12);
     }
+}
+
+TEST(Camera, APixelCoversItsDepthTimesTheImagePlanesPixelPinholeOrAConstantOrthographic) {
+    const Camera pinhole({0, 0, 5}, {0, 0, 0}, {0, 1, 0}, 90, 2.0);
+    EXPECT_NEAR(pinhole.pixel_size({3, -1, -5}, 100), 10 * 2.0 / 100, 1e-12) << "depth 10, half height 1";
+    EXPECT_NEAR(pinhole.pixel_size({0, 0, 4}, 100), 1 * 2.0 / 100, 1e-12);
+    const Camera ortho = Camera::orthographic({0, 0, 5}, {0, 0, 0}, {0, 1, 0}, 3, 2.0);
+    EXPECT_TRUE(ortho.is_orthographic());
+    for (const Vec3 p : {Vec3{0, 0, 4}, Vec3{7, 1, -300}}) EXPECT_NEAR(ortho.pixel_size(p, 60), 6.0 / 60, 1e-12);
+}
+
+TEST(Camera, OrthographicRaysAreParallelAndSpanTheirHalfHeight) {
+    const Camera camera = Camera::orthographic({1, 2, 3}, {1, 2, 0}, {0, 1, 0}, 2, 1.5);
+    const Ray corner = camera.ray(0, 0), centre = camera.ray(0.5, 0.5);
+    EXPECT_NEAR(length(corner.direction - Vec3{0, 0, -1}), 0, 1e-12);
+    EXPECT_NEAR(length(centre.direction - Vec3{0, 0, -1}), 0, 1e-12);
+    EXPECT_NEAR(length(centre.origin - Vec3{1, 2, 3}), 0, 1e-12);
+    EXPECT_NEAR(length(corner.origin - Vec3{1 - 3, 2 + 2, 3}), 0, 1e-12);
+}
+
+TEST(Orbit, AxesAreOrthonormalAtEveryElevationAndBackPointsUpWhenAbove) {
+    for (char up : {'x', 'y', 'z'})
+        for (double elevation : {-90.0, -30.0, 0.0, 45.0, 90.0})
+            for (double azimuth : {0.0, 30.0, 200.0}) {
+                const OrbitAxes a = orbit_axes({up, azimuth, elevation});
+                for (const Vec3 v : {a.right, a.up, a.back}) EXPECT_NEAR(length(v), 1, 1e-12);
+                EXPECT_NEAR(dot(a.right, a.up), 0, 1e-12);
+                EXPECT_NEAR(dot(a.right, a.back), 0, 1e-12);
+                EXPECT_NEAR(length(cross(a.right, a.up) - a.back), 0, 1e-12) << "right-handed";
+                EXPECT_NEAR(dot(a.back, axis_vector(up)), sin(elevation * M_PI / 180), 1e-12);
+                EXPECT_NEAR(dot(a.right, axis_vector(up)), 0, 1e-12) << "the horizon stays level";
+            }
 }
 
 }  // namespace

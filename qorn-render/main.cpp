@@ -12,6 +12,7 @@
 #include "noise_slices.h"
 #include "plugin.h"
 #include "renderer.h"
+#include "view_options.h"
 
 namespace qorn::render {
 namespace {
@@ -65,6 +66,7 @@ struct RenderOptions {
     double fov = 40;
     std::vector<std::string> sets, connects;
     RenderSettings settings;
+    ViewOptions view;
     std::string space = "c";
     bool quiet = false;
 };
@@ -102,35 +104,30 @@ int run_render(const RenderOptions& o) {
         if (!source) throw std::runtime_error("--set " + name + ": parameter " + name.substr(0, dot) + " is not connected");
         source->set(name.substr(dot + 1), value);
     }
+    connect_view_shaders(o.view, shader, o.sets);
 
     const Scene scene = o.obj.empty() ? default_scene() : load_obj(o.obj);
     const double aspect = static_cast<double>(settings.width) / settings.height;
-    Camera camera = o.obj.empty() ? default_camera(aspect, o.fov) : framing_camera(scene, aspect, o.fov);
-    if (!o.eye.empty() || !o.look_at.empty()) {
-        Vec3 centre;
-        double radius;
-        bounds(scene, centre, radius);
-        const Vec3 target = o.look_at.empty() ? centre : parse_vec3(o.look_at, "--look-at");
-        const Vec3 eye = o.eye.empty() ? target + Vec3{0, 0, 3 * radius} : parse_vec3(o.eye, "--eye");
-        if (length(eye - target) == 0) throw std::runtime_error("--eye and --look-at are the same point");
-        camera = look_at(eye, target, o.fov, aspect);
-    }
-
-    const Renderer renderer(scene, camera, shader, settings);
-    RenderStats stats;
-    const Image image = renderer.render(stats);
-    write_png(image, o.output);
-    if (!o.quiet) {
-        fprintf(stderr, "qorn-render: %s: %dx%d, %d samples/pixel, %llu samples in %.2f s, %.2f M samples/s",
-                o.output.c_str(), settings.width, settings.height, settings.samples,
-                static_cast<unsigned long long>(stats.samples), stats.seconds,
-                static_cast<double>(stats.samples) / std::max(stats.seconds, 1e-9) * 1e-6);
-        fprintf(stderr, "; %llu shader calls, %llu transparency traces, %llu connected",
-                static_cast<unsigned long long>(stats.shader_calls), static_cast<unsigned long long>(stats.transparent),
-                static_cast<unsigned long long>(stats.connected_calls));
-        if (stats.unshaded)
-            fprintf(stderr, "; %llu unshaded (the shader returned false)", static_cast<unsigned long long>(stats.unshaded));
-        fprintf(stderr, "\n");
+    const Vec3 eye = o.eye.empty() ? Vec3{} : parse_vec3(o.eye, "--eye");
+    const Vec3 target = o.look_at.empty() ? Vec3{} : parse_vec3(o.look_at, "--look-at");
+    for (const Frame& frame : view_frames(o.view, scene, o.obj.empty(), o.fov, aspect, o.eye.empty() ? nullptr : &eye,
+                                          o.look_at.empty() ? nullptr : &target, o.output)) {
+        const Renderer renderer(scene, frame.camera, shader, settings);
+        RenderStats stats;
+        const Image image = renderer.render(stats);
+        write_png(image, frame.path);
+        if (!o.quiet) {
+            fprintf(stderr, "qorn-render: %s: %dx%d, %d samples/pixel, %llu samples in %.2f s, %.2f M samples/s",
+                    frame.path.c_str(), settings.width, settings.height, settings.samples,
+                    static_cast<unsigned long long>(stats.samples), stats.seconds,
+                    static_cast<double>(stats.samples) / std::max(stats.seconds, 1e-9) * 1e-6);
+            fprintf(stderr, "; %llu shader calls, %llu transparency traces, %llu connected",
+                    static_cast<unsigned long long>(stats.shader_calls), static_cast<unsigned long long>(stats.transparent),
+                    static_cast<unsigned long long>(stats.connected_calls));
+            if (stats.unshaded)
+                fprintf(stderr, "; %llu unshaded (the shader returned false)", static_cast<unsigned long long>(stats.unshaded));
+            fprintf(stderr, "\n");
+        }
     }
     return 0;
 }
@@ -190,6 +187,7 @@ int main(int argc, char** argv) {
                                                      "(default: its first shader of the parameter's type)")
         ->take_all();
     render->add_flag("-q,--quiet", r.quiet, "no progress bar or summary");
+    add_view_options(*render, r.view);
 
     NoiseOptions n;
     CLI::App* noise = app.add_subcommand("noise", "pictures of F1, F2, F2-F1 and cell ids for each distance measure");

@@ -59,6 +59,16 @@ const std::vector<miVector>& Renderer::space_vertices(unsigned mesh) const {
     }
 }
 
+Vec3 Renderer::facing_normal(const Ray& ray, const Hit& hit) const {
+    const std::vector<miVector>& w = world_[hit.mesh];
+    const uint32_t* tri = &scene_.meshes[hit.mesh].indices[3 * static_cast<size_t>(hit.triangle)];
+    const Vec3 a = to_vec3(w[tri[0]]);
+    const Vec3 n = cross(to_vec3(w[tri[1]]) - a, to_vec3(w[tri[2]]) - a);
+    const double l = length(n);
+    if (!(l > 0)) return ray.direction * -1.0;
+    return n * ((dot(n, ray.direction) > 0 ? -1.0 : 1.0) / l);
+}
+
 miColor Renderer::shade(const Ray& ray, const Hit& hit, int depth, RenderStats& counters) const {
     // The intersection point in internal (world) space, from Embree's barycentrics.
     const Mesh& mesh = scene_.meshes[hit.mesh];

@@ -54,6 +54,9 @@ public:
     const RenderSettings& settings() const { return settings_; }
     /// Mesh `mesh`'s vertices in the working space the shader is told about.
     const std::vector<miVector>& space_vertices(unsigned mesh) const;
+    /// The unit normal of the triangle `hit` found, in world space, turned toward the
+    /// side `ray` comes from (the ray's reverse for a degenerate triangle).
+    Vec3 facing_normal(const Ray& ray, const Hit& hit) const;
 
 private:
     miColor shade(const Ray& ray, const Hit& hit, int depth, RenderStats& counters) const;
@@ -82,6 +85,11 @@ public:
     void point_from_object(miState* state, miVector* out, const miVector* in) override;
     const void* phen_eval(miState* state, const void* param) override;
     miBoolean trace_transparent(miColor* result, miState* state) override;
+
+    // For the host's own shaders.
+    const Renderer& renderer() const { return *renderer_; }
+    const Ray& ray() const { return ray_; }
+    const Hit& hit() const { return hit_; }
 
 private:
     const Renderer* renderer_;

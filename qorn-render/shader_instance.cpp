@@ -160,6 +160,14 @@ ShaderInstance* ShaderInstance::connected(const std::string& name) const {
     return sources_[static_cast<size_t>(&p - decl().params.data())].get();
 }
 
+std::unique_ptr<ShaderInstance> ShaderInstance::release(const std::string& name) {
+    const ParamDecl& p = param(name);
+    std::unique_ptr<ShaderInstance>& source = sources_[static_cast<size_t>(&p - decl().params.data())];
+    if (source)
+        for (size_t w = 0; w < type_size(p.type) / 4; ++w) words_[decl().record_size / 4 + p.offset / 4 + w] = 0;
+    return std::move(source);
+}
+
 int ShaderInstance::index_at(size_t offset) const {
     for (size_t i = 0; i < decl().params.size(); ++i)
         if (decl().params[i].offset == offset) return static_cast<int>(i);

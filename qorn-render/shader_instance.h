@@ -38,6 +38,10 @@ public:
     /// The instance connected to `name`, or null.
     ShaderInstance* connected(const std::string& name) const;
 
+    /// Takes the instance connected to `name` (null if none) out of this record, so
+    /// that the parameter reads its own value again.
+    std::unique_ptr<ShaderInstance> release(const std::string& name);
+
     const ShaderEntry& entry() const { return entry_; }
     const ShaderDecl& decl() const { return *entry_.decl; }
     const miShaderDesc* desc() const { return &desc_; }
