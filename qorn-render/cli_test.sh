@@ -58,7 +58,7 @@ cases=(
   "no shader of the type|cannot connect even_edge (an integer)|${base[*]} --connect even_edge=$cells"
   "connection to an unknown shader|declares no shader qorn_none|${base[*]} --connect fill_color=$cells:qorn_none"
   "output folder missing|cannot write $work/nowhere/x.png|render -W 8 -H 8 -q --plugin $qorn -o $work/nowhere/x.png"
-  "output is a folder|cannot write $work|render -W 8 -H 8 -q --plugin $qorn -o $work"
+  "output is a folder|cannot write $work: it is a folder|render -W 8 -H 8 -q --plugin $qorn --format png -o $work"
   "bad size|--width|${base[*]} -W 0"
   "bad space|--space|${base[*]} --space x"
   "bad vector|--eye wants three numbers|${base[*]} --eye 1,2"
