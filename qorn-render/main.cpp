@@ -244,13 +244,19 @@ int main(int argc, char** argv) {
     using namespace qorn::render;
     CLI::App app{"qorn-render: renders through a shader plug-in as the renderer does, and pictures its noise"};
     app.require_subcommand(1);
+    app.fallthrough();  // --config also after the subcommand
+    app.allow_config_extras(CLI::config_extras_mode::error);
     // A later option overrides an earlier one, as scripts that add to a command expect.
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 
+    // One file reproduces a render: options by their long names, in a [render] (or
+    // [noise]) section; options on the command line take precedence.
+    app.set_config("--config", "", "read options from a TOML or INI file: a [render] or [noise] section, one "
+                                   "LONG_NAME = VALUE per option (set = [\"wire_width=0.1\"]); the command line "
+                                   "takes precedence");
+
     RenderOptions r;
     CLI::App* render = app.add_subcommand("render", "render a scene with a surface shader on every mesh");
-    render->set_config("--config", "", "read these options from a TOML or INI file: one KEY = VALUE per option, "
-                                       "long names (set = [\"wire_width=0.1\"]); options given after it override");
     render->add_option("-o,--output", r.output,
                        "picture to write: .png (8-bit sRGB) or .exr (linear); a FIFO or device is written through")
         ->required();

@@ -1,6 +1,7 @@
 #include "shader_instance.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <strings.h>
 
@@ -148,8 +149,12 @@ std::string ShaderInstance::value_text(const std::string& name) const {
     auto real = [&](size_t i) {
         float f;
         memcpy(&f, &w[i], 4);
+        // The shortest text that reads back as the same float.
         char text[32];
-        snprintf(text, sizeof text, "%.9g", static_cast<double>(f));
+        for (int digits = 6; digits <= 9; ++digits) {
+            snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(f));
+            if (strtof(text, nullptr) == f) break;
+        }
         return std::string(text);
     };
     switch (p.type) {
