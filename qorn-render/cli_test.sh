@@ -237,6 +237,13 @@ wait $reader
 same "output to a FIFO" "$work/from-fifo.png" "$work/ref.png"
 check_ok "output to a character device" "${small[@]}" --format png -o "$work/null"
 [ -c "$work/null" ] || fail "the device node was replaced"
+# What /dev/stdout is: a link to the process's own standard output, made here.
+ln -s /proc/self/fd/1 "$work/stdout-link"
+"$render" "${small[@]}" --format png -o "$work/stdout-link" 2> "$work/stderr" | cat > "$work/piped.png"
+same "output to standard output, a pipe" "$work/piped.png" "$work/ref.png"
+"$render" "${small[@]}" --format png -o "$work/stdout-link" > "$work/redirected.png" 2> "$work/stderr"
+same "output to standard output, a file" "$work/redirected.png" "$work/ref.png"
+[ -L "$work/stdout-link" ] || fail "the standard output link was replaced"
 printf 'junk' > "$work/existing.png"
 chmod 600 "$work/existing.png"
 check_ok "output over a regular file" "${small[@]}" -o "$work/existing.png"
