@@ -84,7 +84,10 @@ void check_output(const std::string& path, const std::vector<InputFile>& inputs)
     if (path.empty()) throw std::runtime_error("the output path is empty");
     struct stat st;
     if (!existing(path, st)) {
-        follow_links(path);  // only for its refusal of endless chains
+        // A new file: its folder must exist (checked now, not after a long render).
+        const std::string folder = folder_of(follow_links(path));
+        if (!existing(folder, st) || !S_ISDIR(st.st_mode))
+            throw std::runtime_error("cannot write " + path + ": there is no folder " + folder);
         return;
     }
     if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode) && !S_ISCHR(st.st_mode))

@@ -22,7 +22,8 @@ struct InputFile {
 
 /// Refuses, before any work is done, an output path that cannot be written by the
 /// rules of write_output(): a folder, a block device or a socket (also behind a
-/// symbolic link), a link chain that does not end, or one of `inputs`. Throws
+/// symbolic link), a link chain that does not end, a new file in a folder that does
+/// not exist, or one of `inputs`. Throws
 /// std::runtime_error with a one-line message naming `path`.
 void check_output(const std::string& path, const std::vector<InputFile>& inputs);
 

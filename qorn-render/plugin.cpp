@@ -64,7 +64,10 @@ ShaderEntry Plugin::shader(const std::string& name) const {
             decl = &d;
             break;
         }
-    if (!decl) throw std::runtime_error((declaration_path_.empty() ? path_ : declaration_path_) + " declares no shader " + name);
+    if (!decl) {
+        const std::string& where = declaration_path_.empty() ? path_ : declaration_path_;
+        throw std::runtime_error(where + " declares no shader " + name);
+    }
     ShaderEntry entry;
     entry.decl = decl;
     entry.plugin = path_;
