@@ -31,7 +31,10 @@ std::string default_plugin() {
 /// A CLI11 check that the text is a finite number in the range (also said in --help).
 CLI::Validator finite_in(double lo, double hi, bool lo_open = false) {
     char description[64];
-    snprintf(description, sizeof description, "finite, %s%g to %g", lo_open ? "above " : "", lo, hi);
+    if (lo_open)
+        snprintf(description, sizeof description, "finite, above %g, at most %g", lo, hi);
+    else
+        snprintf(description, sizeof description, "finite, %g to %g", lo, hi);
     return CLI::Validator([=](std::string& text) { return number_problem(text, lo, hi, lo_open); }, description);
 }
 
