@@ -1,11 +1,15 @@
 #include "declaration.h"
 
 #include <ctype.h>
+#include <errno.h>
+#include <math.h>
+#include <stdint.h>
+#include <stdio.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
+#include <unordered_set>
 
 namespace qorn::host {
 
@@ -116,15 +120,43 @@ private:
         }
         return result;
     }
-    float number() {
+    /// A finite single-precision number (subnormals included), written in full.
+    float real_number() {
         const Token& t = next("a number");
         char* end = nullptr;
-        const float value = strtof(t.text.c_str(), &end);
-        if (t.quoted || t.text.empty() || *end != '\0') {
+        // strtof rounds once and gives infinity beyond the float range, never an
+        // undefined conversion; "nan" and "inf" are words, not numbers, here.
+        const float value = t.quoted || !starts_a_number(t.text) ? 0.0f : strtof(t.text.c_str(), &end);
+        if (t.quoted || !starts_a_number(t.text) || *end != '\0') {
             --pos_;
             fail("expected a number, found '" + t.text + "'");
         }
+        if (!isfinite(value)) {
+            --pos_;
+            fail("the number '" + t.text + "' is beyond the single-precision range");
+        }
         return value;
+    }
+    /// A whole number from `lo` to `hi`, in decimal digits with an optional sign.
+    int32_t whole_number(const char* what, long long lo, long long hi) {
+        const Token& t = next(what);
+        bool digits = !t.quoted && !t.text.empty() && t.text.size() <= 24;
+        const size_t first = digits && (t.text[0] == '-' || t.text[0] == '+') ? 1 : 0;
+        if (first == t.text.size()) digits = false;
+        for (size_t i = first; digits && i < t.text.size(); ++i) digits = isdigit(static_cast<unsigned char>(t.text[i]));
+        errno = 0;
+        const long long value = digits ? strtoll(t.text.c_str(), nullptr, 10) : 0;
+        if (!digits || errno != 0 || value < lo || value > hi) {
+            --pos_;
+            fail(std::string("expected ") + what + " (a whole number from " + std::to_string(lo) + " to " +
+                 std::to_string(hi) + "), found '" + t.text + "'");
+        }
+        return static_cast<int32_t>(value);
+    }
+    static bool starts_a_number(const std::string& text) {
+        if (text.empty()) return false;
+        const char c = text[0];
+        return isdigit(static_cast<unsigned char>(c)) || c == '-' || c == '+' || c == '.';
     }
     bool number_follows() const {
         if (done() || peek().quoted) return false;
@@ -136,6 +168,7 @@ private:
         keyword("declare");
         keyword("shader");
         ShaderDecl decl;
+        std::unordered_set<std::string> names;  // a linear check for repeated names
         decl.result = type();
         decl.name = quoted("the shader's name");
         keyword("(");
@@ -143,16 +176,25 @@ private:
             ParamDecl param;
             param.type = type();
             param.name = quoted("a parameter name");
-            if (decl.find(param.name)) fail("parameter '" + param.name + "' declared twice");
-            if (accept("default"))
-                while (number_follows()) param.defaults.push_back(number());
+            if (!names.insert(param.name).second) fail("parameter '" + param.name + "' declared twice");
+            if (accept("default")) {
+                const size_t most = type_size(param.type) / 4;
+                const bool whole = param.type == ParamType::Integer || param.type == ParamType::Boolean;
+                while (number_follows()) {
+                    if (param.defaults.size() == most)
+                        fail("the default of " + std::string(type_name(param.type)) + " '" + param.name +
+                             "' has more than " + std::to_string(most) + (most == 1 ? " number" : " numbers"));
+                    param.defaults.push_back(whole ? whole_number("a whole number", INT32_MIN, INT32_MAX)
+                                                   : static_cast<double>(real_number()));
+                }
+            }
             param.offset = decl.record_size;
             decl.record_size += type_size(param.type);
             decl.params.push_back(param);
         }
         while (!accept("end")) {
             if (accept("version")) {
-                decl.version = static_cast<int>(number());
+                decl.version = whole_number("a version", 0, INT32_MAX);
             } else if (accept("apply")) {
                 next("what the shader applies to");
             } else {
@@ -200,11 +242,29 @@ std::vector<ShaderDecl> parse_declarations(const std::string& text, const std::s
 }
 
 std::vector<ShaderDecl> read_declarations(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) throw std::runtime_error("cannot read the shader declaration " + path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return parse_declarations(text.str(), path);
+    // A FIFO or a device would block or never end: only regular files of a sane size.
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) throw std::runtime_error("cannot read the shader declaration " + path);
+    if (!S_ISREG(st.st_mode))
+        throw std::runtime_error("the shader declaration " + path + " is not a regular file");
+    if (st.st_size > kMaxDeclarationBytes)
+        throw std::runtime_error("the shader declaration " + path + " is larger than " +
+                                 std::to_string(kMaxDeclarationBytes >> 20) + " MiB");
+    FILE* file = fopen(path.c_str(), "rb");
+    if (!file) throw std::runtime_error("cannot read the shader declaration " + path);
+    std::string text;
+    char buffer[65536];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, file)) > 0;) {
+        text.append(buffer, n);
+        if (text.size() > static_cast<size_t>(kMaxDeclarationBytes)) break;  // it grew while being read
+    }
+    const bool failed = ferror(file) != 0;
+    fclose(file);
+    if (failed) throw std::runtime_error("cannot read the shader declaration " + path);
+    if (text.size() > static_cast<size_t>(kMaxDeclarationBytes))
+        throw std::runtime_error("the shader declaration " + path + " is larger than " +
+                                 std::to_string(kMaxDeclarationBytes >> 20) + " MiB");
+    return parse_declarations(text, path);
 }
 
 }  // namespace qorn::host

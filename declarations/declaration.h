@@ -29,13 +29,16 @@ struct ParamDecl {
     std::string name;
     ParamType type = ParamType::Scalar;
     size_t offset = 0;            ///< byte position in the record
-    std::vector<float> defaults;  ///< the declared default, as written; empty: zero
+    /// The declared default, as written: up to one number per 32-bit word, finite
+    /// floats for colours, vectors and scalars, whole 32-bit numbers for integers and
+    /// booleans (both exact in a double). Empty: zero.
+    std::vector<double> defaults;
 };
 
 struct ShaderDecl {
     std::string name;
     ParamType result = ParamType::Color;
-    int version = 0;  ///< 0 when the declaration gives none
+    int version = 0;  ///< 0 to 2147483647; 0 when the declaration gives none
     std::vector<ParamDecl> params;
     size_t record_size = 0;  ///< bytes, a multiple of 4
 
@@ -43,12 +46,16 @@ struct ShaderDecl {
     const ParamDecl* find(const std::string& name) const;
 };
 
+/// Declaration files larger than this are refused (a real one is a few kilobytes).
+constexpr long long kMaxDeclarationBytes = 64LL << 20;
+
 /// Parses every `declare shader ... end declare` block of `text`; `#` starts a comment
 /// that runs to the end of the line. Throws std::runtime_error with a one-line message
 /// naming `where` and the line when the text is not a declaration.
 std::vector<ShaderDecl> parse_declarations(const std::string& text, const std::string& where);
 
-/// Reads and parses the file at `path`.
+/// Reads and parses the file at `path`, which must be a regular file of at most
+/// kMaxDeclarationBytes. Throws std::runtime_error with a one-line message.
 std::vector<ShaderDecl> read_declarations(const std::string& path);
 
 }  // namespace qorn::host

@@ -2,6 +2,7 @@
 // renderer loads and calls it, and writes pictures of the plug-in's cellular noise.
 #include <CLI/CLI.hpp>
 #include <limits.h>
+#include <signal.h>
 #include <stdio.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <stdexcept>
 
 #include "noise_slices.h"
+#include "numbers.h"
 #include "plugin.h"
 #include "renderer.h"
 #include "view_options.h"
@@ -27,12 +29,14 @@ std::string default_plugin() {
     return dir + "/../lib/qorn.so";
 }
 
-Vec3 parse_vec3(const std::string& text, const char* what) {
-    Vec3 v;
-    char tail;
-    if (sscanf(text.c_str(), "%lf,%lf,%lf%c", &v.x, &v.y, &v.z, &tail) != 3)
-        throw std::runtime_error(std::string(what) + " wants three numbers x,y,z, not '" + text + "'");
-    return v;
+/// A CLI11 check that the text is a finite number in the range (also said in --help).
+CLI::Validator finite_in(double lo, double hi, bool lo_open = false) {
+    char description[64];
+    if (lo_open)
+        snprintf(description, sizeof description, "finite, above %g, at most %g", lo, hi);
+    else
+        snprintf(description, sizeof description, "finite, %g to %g", lo, hi);
+    return CLI::Validator([=](std::string& text) { return number_problem(text, lo, hi, lo_open); }, description);
 }
 
 std::pair<std::string, std::string> split_at(const std::string& text, char c, const char* what) {
@@ -61,9 +65,35 @@ std::string first_returning(const Plugin& plugin, const ShaderInstance& shader, 
     return "";
 }
 
+/// The shader's parameters with the host's starting values, a line each.
+std::string parameter_lines(const ShaderInstance& shader, const char* indent) {
+    std::string lines;
+    for (const ParamDecl& p : shader.decl().params) {
+        char line[160];
+        snprintf(line, sizeof line, "%s%-14s %-8s %s\n", indent, p.name.c_str(), type_name(p.type),
+                 shader.value_text(p.name).c_str());
+        lines += line;
+    }
+    return lines;
+}
+
+/// For render --help: the parameters of the shader a render would use.
+std::string shader_help(const std::string& plugin_path, const std::string& name) {
+    try {
+        const Plugin plugin(plugin_path);
+        ShaderInstance shader(plugin.shader(name));
+        host_defaults(shader);
+        return "Parameters of " + shader.decl().name + " in " + plugin_path + " (--set NAME=VALUE; starting values):\n" +
+               parameter_lines(shader, "  ");
+    } catch (const std::exception& e) {
+        return "(cannot list the shader's parameters: " + std::string(e.what()) + ")";
+    }
+}
+
 struct RenderOptions {
-    std::string output, plugin = default_plugin(), shader, obj, eye, look_at, background;
+    std::string output, plugin = default_plugin(), shader, obj, eye, look_at, background, format;
     double fov = 40;
+    bool half = false;
     std::vector<std::string> sets, connects;
     RenderSettings settings;
     ViewOptions view;
@@ -71,18 +101,30 @@ struct RenderOptions {
     bool quiet = false;
 };
 
+void print_warnings(const Plugin& plugin) {
+    for (const std::string& w : plugin.warnings()) fprintf(stderr, "qorn-render: warning: %s\n", w.c_str());
+}
+
 int run_render(const RenderOptions& o) {
     RenderSettings settings = o.settings;
     settings.space = o.space[0];
     settings.progress = !o.quiet && isatty(2);
     if (!o.background.empty()) {
-        const Vec3 b = parse_vec3(o.background, "--background");
-        settings.background = {static_cast<float>(b.x), static_cast<float>(b.y), static_cast<float>(b.z), 1.0f};
+        const std::vector<float> b = floats_in(o.background, "--background", 3);
+        settings.background = {b[0], b[1], b[2], 1.0f};
     }
+    ImageOptions picture;
+    picture.format = o.format.empty() ? format_for(o.output) : format_named(o.format);
+    picture.alpha = settings.alpha;
+    picture.half = o.half;
+    // Before any work: an output the rules refuse (a folder, a device, ...) or no
+    // picture format.
+    check_output(o.output, {});
 
     // Plug-ins stay loaded for the whole run, as in the renderer.
     std::vector<std::unique_ptr<Plugin>> plugins;
     plugins.push_back(std::make_unique<Plugin>(o.plugin));
+    print_warnings(*plugins[0]);
     ShaderInstance shader(plugins[0]->shader(o.shader));
     host_defaults(shader);
     for (const std::string& c : o.connects) {
@@ -90,6 +132,7 @@ int run_render(const RenderOptions& o) {
         const size_t colon = target.rfind(':');
         const bool named = colon != std::string::npos && target.find('/', colon) == std::string::npos;
         plugins.push_back(std::make_unique<Plugin>(named ? target.substr(0, colon) : target));
+        print_warnings(*plugins.back());
         const std::string source = named ? target.substr(colon + 1) : first_returning(*plugins.back(), shader, param);
         shader.connect(param, std::make_unique<ShaderInstance>(plugins.back()->shader(source)));
     }
@@ -106,16 +149,32 @@ int run_render(const RenderOptions& o) {
     }
     connect_view_shaders(o.view, shader, o.sets);
 
+    // Nothing the run reads may be what it writes.
+    std::vector<InputFile> inputs;
+    if (!o.obj.empty()) inputs.push_back({"the mesh", o.obj});
+    for (const auto& plugin : plugins) {
+        inputs.push_back({"the plug-in", plugin->path()});
+        inputs.push_back({"the shader declaration", plugin->declaration_path()});
+    }
+
     const Scene scene = o.obj.empty() ? default_scene() : load_obj(o.obj);
     const double aspect = static_cast<double>(settings.width) / settings.height;
-    const Vec3 eye = o.eye.empty() ? Vec3{} : parse_vec3(o.eye, "--eye");
-    const Vec3 target = o.look_at.empty() ? Vec3{} : parse_vec3(o.look_at, "--look-at");
-    for (const Frame& frame : view_frames(o.view, scene, o.obj.empty(), o.fov, aspect, o.eye.empty() ? nullptr : &eye,
-                                          o.look_at.empty() ? nullptr : &target, o.output)) {
+    const Vec3 eye = o.eye.empty() ? Vec3{} : vec3_in(o.eye, "--eye", kMaxCoordinate);
+    const Vec3 target = o.look_at.empty() ? Vec3{} : vec3_in(o.look_at, "--look-at", kMaxCoordinate);
+    if (!o.eye.empty() && !o.look_at.empty()) {
+        const Vec3 gap = eye - target;
+        if (gap.x == 0 && gap.y == 0 && gap.z == 0) throw std::runtime_error("--eye and --look-at are the same point");
+    }
+    const std::vector<Frame> frames = view_frames(o.view, scene, o.obj.empty(), o.fov, aspect,
+                                                  o.eye.empty() ? nullptr : &eye, o.look_at.empty() ? nullptr : &target,
+                                                  o.output);
+    // Every frame's output is checked before the first is rendered.
+    for (const Frame& frame : frames) check_output(frame.path, inputs);
+    for (const Frame& frame : frames) {
         const Renderer renderer(scene, frame.camera, shader, settings);
         RenderStats stats;
         const Image image = renderer.render(stats);
-        write_png(image, frame.path);
+        write_image(image, frame.path, picture, inputs);
         if (!o.quiet) {
             fprintf(stderr, "qorn-render: %s: %dx%d, %d samples/pixel, %llu samples in %.2f s, %.2f M samples/s",
                     frame.path.c_str(), settings.width, settings.height, settings.samples,
@@ -139,11 +198,41 @@ struct NoiseOptions {
 
 int run_noise(const NoiseOptions& o) {
     if (o.out_dir.empty() && o.sheet.empty()) throw std::runtime_error("noise: give --out-dir, --sheet or both");
-    const Plugin plugin(o.plugin);
+    ImageOptions data;
+    data.data = true;  // the slices are measurements: bytes proportional to the value
+    ImageOptions sheet = data;
+    if (!o.sheet.empty()) sheet.format = format_for(o.sheet);
+    // Only FWorley::noise is needed: any library exporting it, with or without a .mi.
+    const Plugin plugin(o.plugin, Plugin::Declarations::None);
+    const std::vector<InputFile> inputs = {{"the plug-in", o.plugin}};
+    if (!o.sheet.empty()) check_output(o.sheet, inputs);
     const std::vector<Slice> slices = noise_slices(plugin, o.settings);
     if (!o.out_dir.empty())
-        for (const Slice& s : slices) write_png(s.image, o.out_dir + "/noise-" + s.name + ".png");
-    if (!o.sheet.empty()) write_png(contact_sheet(slices, 4), o.sheet);
+        for (const Slice& s : slices) write_image(s.image, o.out_dir + "/noise-" + s.name + ".png", data, inputs);
+    if (!o.sheet.empty()) write_image(contact_sheet(slices, 4), o.sheet, sheet, inputs);
+    return 0;
+}
+
+/// Every shader the plug-in declares, with its parameters and the host's starting values.
+int run_info(const std::string& path) {
+    const Plugin plugin(path);
+    print_warnings(plugin);
+    printf("%s: shaders declared in %s\n", path.c_str(), plugin.declaration_path().c_str());
+    for (const ShaderDecl& d : plugin.declarations()) {
+        ShaderEntry entry;
+        std::string problem;
+        try {
+            entry = plugin.shader(d.name);
+        } catch (const std::exception& e) {
+            entry.decl = &d;
+            problem = std::string(" (not usable: ") + e.what() + ")";
+        }
+        ShaderInstance shader(entry);
+        host_defaults(shader);
+        printf("\n%s %s, version %d, %zu parameters in %zu bytes%s\n", type_name(d.result), d.name.c_str(), d.version,
+               d.params.size(), d.record_size, problem.c_str());
+        fputs(parameter_lines(shader, "  ").c_str(), stdout);
+    }
     return 0;
 }
 
@@ -161,12 +250,26 @@ int main(int argc, char** argv) {
     using namespace qorn::render;
     CLI::App app{"qorn-render: renders through a shader plug-in as the renderer does, and pictures its noise"};
     app.require_subcommand(1);
+    app.fallthrough();  // --config also after the subcommand
+    app.allow_config_extras(CLI::config_extras_mode::error);
     // A later option overrides an earlier one, as scripts that add to a command expect.
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 
+    // One file reproduces a render: options by their long names, in a [render] (or
+    // [noise]) section; options on the command line take precedence.
+    app.set_config("--config", "", "read options from a TOML or INI file: a [render] or [noise] section, one "
+                                   "LONG_NAME = VALUE per option (set = [\"wire_width=0.1\"]); the command line "
+                                   "takes precedence");
+
     RenderOptions r;
     CLI::App* render = app.add_subcommand("render", "render a scene with a surface shader on every mesh");
-    render->add_option("-o,--output", r.output, "PNG file to write")->required();
+    render->add_option("-o,--output", r.output,
+                       "picture to write: .png (8-bit sRGB) or .exr (linear); a FIFO or device is written through")
+        ->required();
+    render->add_option("--format", r.format, "picture format, for names without .png or .exr")
+        ->check(CLI::IsMember({"png", "exr"}));
+    render->add_flag("--alpha", r.settings.alpha, "transparent background: alpha is the share of samples on a surface");
+    render->add_flag("--half", r.half, "EXR in 16-bit half floats (default: 32-bit float)");
     render->add_option("--plugin", r.plugin, "shader plug-in (its NAME.mi declaration beside it)")->capture_default_str();
     render->add_option("--shader", r.shader, "shader to use (default: the first the declaration names)");
     render->add_option("--obj", r.obj, "Wavefront OBJ file (default: the built-in scene)");
@@ -177,26 +280,37 @@ int main(int argc, char** argv) {
     render->add_option("--space", r.space, "working space: c (camera) or o (object); w (world) the shader refuses")
         ->check(CLI::IsMember({"c", "o", "w"}))->capture_default_str();
     render->add_option("--depth", r.settings.max_depth, "surfaces a ray may pass through")->check(CLI::Range(0, 64))->capture_default_str();
-    render->add_option("--background", r.background, "background colour r,g,b (linear, 0 to 1)");
-    render->add_option("--eye", r.eye, "camera position x,y,z");
-    render->add_option("--look-at", r.look_at, "point the camera looks at x,y,z");
-    render->add_option("--fov", r.fov, "vertical field of view in degrees")->check(CLI::Range(1.0, 170.0))->capture_default_str();
+    render->add_option("--background", r.background,
+                       "background colour r,g,b, linear (finite floats; 0 to 1 shows, the rest clamps in PNG)");
+    const std::string limit = std::to_string(static_cast<long long>(kMaxCoordinate));
+    render->add_option("--eye", r.eye, "camera position x,y,z, each of magnitude at most " + limit);
+    render->add_option("--look-at", r.look_at, "point the camera looks at x,y,z, each of magnitude at most " + limit +
+                                                   "; not the eye");
+    render->add_option("--fov", r.fov, "vertical field of view in degrees")->check(finite_in(1.0, 170.0))->capture_default_str();
     render->add_option("--set", r.sets, "shader parameter NAME=VALUE, or PARAM.NAME=VALUE for a connected shader; "
-                                        "colours r,g,b[,a], booleans true/false")->take_all();
+                                        "colours r,g,b[,a] and scalars as finite floats (subnormals too), integers "
+                                        "whole 32-bit numbers, booleans true/false")->take_all();
     render->add_option("--connect", r.connects, "connect parameter NAME=PLUGIN[:SHADER] to a shader of another plug-in "
                                                      "(default: its first shader of the parameter's type)")
         ->take_all();
     render->add_flag("-q,--quiet", r.quiet, "no progress bar or summary");
     add_view_options(*render, r.view);
+    render->footer([&r] { return shader_help(r.plugin, r.shader); });
 
     NoiseOptions n;
     CLI::App* noise = app.add_subcommand("noise", "pictures of F1, F2, F2-F1 and cell ids for each distance measure");
     noise->add_option("--plugin", n.plugin, "the plug-in exporting FWorley::noise")->capture_default_str();
     noise->add_option("--size", n.settings.size, "pixels per side")->check(CLI::Range(1, 2048))->capture_default_str();
-    noise->add_option("--scale", n.settings.scale, "noise units per pixel")->check(CLI::PositiveNumber)->capture_default_str();
-    noise->add_option("--z", n.settings.z, "the slice's z, in noise units")->capture_default_str();
+    noise->add_option("--scale", n.settings.scale, "noise units per pixel")
+        ->check(finite_in(0, kMaxSliceScale, true))->capture_default_str();
+    noise->add_option("--z", n.settings.z, "the slice's z, in noise units")
+        ->check(finite_in(-kMaxSliceZ, kMaxSliceZ))->capture_default_str();
     noise->add_option("--out-dir", n.out_dir, "folder for one PNG per slice (noise-METRIC-WHAT.png)");
-    noise->add_option("--sheet", n.sheet, "one PNG with all slices, a metric per row");
+    noise->add_option("--sheet", n.sheet, "one .png or .exr with all slices, a metric per row");
+
+    std::string info_plugin = default_plugin();
+    CLI::App* info = app.add_subcommand("info", "list a plug-in's shaders, their parameters and starting values");
+    info->add_option("plugin", info_plugin, "the shader plug-in (its NAME.mi declaration beside it)")->capture_default_str();
 
     try {
         app.parse(argc, argv);
@@ -206,7 +320,10 @@ int main(int argc, char** argv) {
         fprintf(stderr, "qorn-render: %s (see --help)\n", one_line(e.what()).c_str());
         return 2;
     }
+    // A reader that went away is a write error with a message, not a silent death.
+    signal(SIGPIPE, SIG_IGN);
     try {
+        if (info->parsed()) return run_info(info_plugin);
         return render->parsed() ? run_render(r) : run_noise(n);
     } catch (const std::exception& e) {
         fprintf(stderr, "qorn-render: %s\n", one_line(e.what()).c_str());

@@ -22,10 +22,8 @@ static_assert(sizeof(static_cast<MetricNoise>(&FWorley::noise)) != 0, "FWorley::
 Image grey(const std::vector<float>& values, int size) {
     const float top = std::max(*std::max_element(values.begin(), values.end()), 1e-6f);
     Image image(size, size);
-    for (size_t i = 0; i < values.size(); ++i) {
-        const uint8_t g = to_byte(values[i] / top);
-        image.rgb[3 * i] = image.rgb[3 * i + 1] = image.rgb[3 * i + 2] = g;
-    }
+    for (size_t i = 0; i < values.size(); ++i)
+        image.rgba[4 * i] = image.rgba[4 * i + 1] = image.rgba[4 * i + 2] = values[i] / top;
     return image;
 }
 
@@ -59,10 +57,10 @@ std::vector<Slice> noise_slices(const Plugin& plugin, const SliceSettings& setti
                 f2.push_back(d[1]);
                 gap.push_back(d[1] - d[0]);
                 const uint32_t h = hash4(static_cast<uint32_t>(id[0]), 0, 0, 0);
-                uint8_t* p = ids.pixel(px, py);
-                p[0] = static_cast<uint8_t>(64 + (h & 0xbf));
-                p[1] = static_cast<uint8_t>(64 + ((h >> 8) & 0xbf));
-                p[2] = static_cast<uint8_t>(64 + ((h >> 16) & 0xbf));
+                float* p = ids.pixel(px, py);
+                p[0] = static_cast<float>(64 + (h & 0xbf)) / 255.0f;
+                p[1] = static_cast<float>(64 + ((h >> 8) & 0xbf)) / 255.0f;
+                p[2] = static_cast<float>(64 + ((h >> 16) & 0xbf)) / 255.0f;
             }
         const std::string name = metric.name();
         slices.push_back({name + "-f1", grey(f1, n)});
@@ -77,11 +75,11 @@ Image contact_sheet(const std::vector<Slice>& slices, int per_row) {
     const int gap = 2, size = slices.empty() ? 0 : slices[0].image.width;
     const int rows = (static_cast<int>(slices.size()) + per_row - 1) / per_row;
     Image sheet(per_row * (size + gap) - gap, rows * (size + gap) - gap);
-    std::fill(sheet.rgb.begin(), sheet.rgb.end(), 255);
+    std::fill(sheet.rgba.begin(), sheet.rgba.end(), 1.0f);
     for (size_t i = 0; i < slices.size(); ++i) {
         const int x0 = static_cast<int>(i) % per_row * (size + gap), y0 = static_cast<int>(i) / per_row * (size + gap);
         for (int y = 0; y < size; ++y)
-            std::copy_n(slices[i].image.pixel(0, y), 3 * size, sheet.pixel(x0, y0 + y));
+            std::copy_n(slices[i].image.pixel(0, y), 4 * size, sheet.pixel(x0, y0 + y));
     }
     return sheet;
 }

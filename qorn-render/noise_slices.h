@@ -13,10 +13,14 @@ namespace qorn::render {
 
 class Plugin;
 
+/// Limits that keep every query coordinate a finite float (|x| <= 1024 * scale).
+constexpr double kMaxSliceScale = 1e30;
+constexpr double kMaxSliceZ = 1e30;
+
 struct SliceSettings {
-    int size = 256;      ///< pixels per side
-    double scale = 0.05; ///< noise units per pixel
-    double z = 0.0;      ///< the slice's plane, in noise units
+    int size = 256;      ///< pixels per side, 1 to 2048
+    double scale = 0.05; ///< noise units per pixel, above 0 and at most kMaxSliceScale
+    double z = 0.0;      ///< the slice's plane, in noise units, |z| at most kMaxSliceZ
 };
 
 struct Slice {
@@ -27,6 +31,8 @@ struct Slice {
 /// Every slice, metric by metric: Euclidean (the plain overload), Manhattan and
 /// Chebyshev (the pluggable one); per metric F1, F2, F2 - F1 and ids. Distances are
 /// shown as grey levels scaled by the slice's own maximum; identifiers as colours.
+/// The slices are data, not colours: write them with ImageOptions::data, so that a
+/// PNG byte is 255 times the value over the maximum (no sRGB encoding).
 /// Throws std::runtime_error when `plugin` lacks the noise functions.
 std::vector<Slice> noise_slices(const Plugin& plugin, const SliceSettings& settings);
 

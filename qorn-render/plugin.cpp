@@ -1,9 +1,12 @@
 #include "plugin.h"
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <stdexcept>
+
+#include "known_shaders.h"
 
 namespace qorn::render {
 
@@ -16,13 +19,18 @@ std::vector<std::string> declaration_candidates(const std::string& path) {
     return {dir + "/" + stem + ".mi", dir + "/../include/" + stem + ".mi"};
 }
 
-Plugin::Plugin(const std::string& path) : path_(path) {
-    for (const std::string& candidate : declaration_candidates(path))
-        if (access(candidate.c_str(), R_OK) == 0) {
-            declaration_path_ = candidate;
-            break;
-        }
-    if (access(path.c_str(), R_OK) != 0) throw std::runtime_error("cannot open the plug-in " + path);
+Plugin::Plugin(const std::string& path, Declarations declarations) : path_(path) {
+    // dlopen would block on a FIFO and read a device for ever: regular files only.
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0 || access(path.c_str(), R_OK) != 0)
+        throw std::runtime_error("cannot open the plug-in " + path);
+    if (!S_ISREG(st.st_mode)) throw std::runtime_error("the plug-in " + path + " is not a regular file");
+    if (declarations == Declarations::Required)
+        for (const std::string& candidate : declaration_candidates(path))
+            if (access(candidate.c_str(), R_OK) == 0) {
+                declaration_path_ = candidate;
+                break;
+            }
     // A path without a slash would make dlopen search the library path instead.
     const std::string open_path = path.find('/') == std::string::npos ? "./" + path : path;
     handle_ = dlopen(open_path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -30,11 +38,16 @@ Plugin::Plugin(const std::string& path) : path_(path) {
         const char* why = dlerror();
         throw std::runtime_error(path + " is not a loadable plug-in: " + (why ? why : "unknown error"));
     }
+    if (declarations == Declarations::None) return;
     if (declaration_path_.empty())
         throw std::runtime_error("no shader declaration for " + path + " (looked for " +
                                  declaration_candidates(path)[0] + ")");
     declarations_ = read_declarations(declaration_path_);
     if (declarations_.empty()) throw std::runtime_error(declaration_path_ + " declares no shader");
+    for (const ShaderDecl& d : declarations_) {
+        const std::string mismatch = host::known_layout_mismatch(d, declaration_path_);
+        if (!mismatch.empty()) warnings_.push_back(mismatch);
+    }
 }
 
 Plugin::~Plugin() {
@@ -51,7 +64,10 @@ ShaderEntry Plugin::shader(const std::string& name) const {
             decl = &d;
             break;
         }
-    if (!decl) throw std::runtime_error(declaration_path_ + " declares no shader " + name);
+    if (!decl) {
+        const std::string& where = declaration_path_.empty() ? path_ : declaration_path_;
+        throw std::runtime_error(where + " declares no shader " + name);
+    }
     ShaderEntry entry;
     entry.decl = decl;
     entry.plugin = path_;

@@ -32,11 +32,15 @@ struct ShaderEntry {
 
 class Plugin {
 public:
+    enum class Declarations { Required, None };
+
     /// Loads the shared object at `path` and its declarations: `NAME.mi` beside
     /// `NAME.so`, or else in the `include` folder next to the library's folder (the
-    /// installed layout). Throws std::runtime_error with a one-line message when the
-    /// file is not a loadable shared object or no declaration can be read.
-    explicit Plugin(const std::string& path);
+    /// installed layout). With Declarations::None only the library is loaded, for
+    /// callers that need its exported functions alone. Throws std::runtime_error with a
+    /// one-line message when the file is not a regular file, not a loadable shared
+    /// object, or no declaration can be read.
+    explicit Plugin(const std::string& path, Declarations declarations = Declarations::Required);
     ~Plugin();
     Plugin(const Plugin&) = delete;
     Plugin& operator=(const Plugin&) = delete;
@@ -51,11 +55,15 @@ public:
     const std::vector<ShaderDecl>& declarations() const { return declarations_; }
     /// An exported symbol, or null.
     void* symbol(const char* name) const;
+    /// One line for each declared shader the host knows whose declaration does not
+    /// match its record (the host's slack keeps such a mismatch harmless).
+    const std::vector<std::string>& warnings() const { return warnings_; }
 
 private:
     std::string path_, declaration_path_;
     void* handle_ = nullptr;
     std::vector<ShaderDecl> declarations_;
+    std::vector<std::string> warnings_;
 };
 
 /// Where the declaration of the plug-in at `path` is looked for, in order.

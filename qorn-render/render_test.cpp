@@ -3,6 +3,9 @@
 #include "renderer.h"
 
 #include <gtest/gtest.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 namespace qorn::render {
 namespace {
@@ -54,8 +57,8 @@ protected:
         const double half = tan(20.0 * M_PI / 180.0);
         const int x = static_cast<int>(floor((q.x / -q.z / half + 1) / 2 * kSize));
         const int y = static_cast<int>(floor((1 - q.y / -q.z / half) / 2 * kSize));
-        const uint8_t* px = image.pixel(x, y);
-        return {px[0], px[1], px[2]};
+        const float* px = image.pixel(x, y);
+        return {to_byte(px[0]), to_byte(px[1]), to_byte(px[2])};
     }
 
     Plugin plugin_;
@@ -159,6 +162,52 @@ TEST_F(Render, AWorkingSpaceTheShaderRefusesLeavesSamplesUnshaded) {
     EXPECT_EQ(at(image, {0.5, -0.5, 0}), (Rgb{0, 0, 0}));
 }
 
+TEST_F(Render, WithAlphaTheBackgroundIsTransparentAndSurfacesKeepTheirColour) {
+    settings_.alpha = true;
+    const Image image = render();
+    EXPECT_EQ(at(image, {0.5, -0.5, 0}), kFill);
+    EXPECT_EQ(at(image, {0.5, 0.5, 0}), kWire);
+    EXPECT_EQ(image.pixel(0, 0)[3], 0.0f) << "background";
+    EXPECT_EQ(image.pixel(kSize / 2, kSize / 2)[3], 1.0f) << "on the square";
+    settings_.alpha = false;
+    EXPECT_EQ(render().pixel(0, 0)[3], 1.0f);
+}
+
+/// A declaration of the wireframe shader with fewer parameters than its record: the
+/// host warns, and the shader reads only zeroed slack the host owns (ASan and
+/// memcheck check that) instead of memory past the record.
+TEST(ShortDeclaration, IsReportedAndHarmless) {
+    char pattern[] = "/tmp/render_test.XXXXXX";
+    const std::string dir = mkdtemp(pattern);
+    ASSERT_EQ(symlink(QORN_PLUGIN_PATH, (dir + "/qorn.so").c_str()), 0);
+    FILE* mi = fopen((dir + "/qorn.mi").c_str(), "w");
+    fputs("declare shader color \"qorn_wireframetexture\" (color \"wire_color\") version 4 end declare\n", mi);
+    fclose(mi);
+    const Plugin plugin(dir + "/qorn.so");
+    ASSERT_EQ(plugin.warnings().size(), 1u);
+    EXPECT_NE(plugin.warnings()[0].find("1 parameters in 16 bytes"), std::string::npos) << plugin.warnings()[0];
+    ShaderInstance shader(plugin.shader(""));
+    shader.set("wire_color", "1,0,0,1");
+    Scene scene;
+    scene.meshes.push_back(square(Affine{}));
+    RenderSettings settings;
+    settings.width = settings.height = 16;
+    settings.samples = 1;
+    const Camera camera{{0, 0, 4}, {0, 0, 0}, {0, 1, 0}, 40, 1.0};
+    const Renderer renderer(scene, camera, shader, settings);
+    RenderStats stats;
+    const Image image = renderer.render(stats);
+    EXPECT_GT(stats.shader_calls, 0u);
+    // The fill colour and width read as zeros: a fill of alpha 0, which shows the
+    // background, away from the lines.
+    const float* inside = image.pixel(4, 8);
+    EXPECT_EQ(inside[0], settings.background.r);
+    EXPECT_EQ(inside[2], settings.background.b);
+    unlink((dir + "/qorn.so").c_str());
+    unlink((dir + "/qorn.mi").c_str());
+    rmdir(dir.c_str());
+}
+
 /// The default scene with everything on: transparency, a connection, jitter.
 class DefaultScene : public ::testing::Test {
 protected:
@@ -187,8 +236,8 @@ protected:
 
 TEST_F(DefaultScene, SameBytesForAnyNumberOfThreads) {
     const Image one = render(1, 'c');
-    EXPECT_EQ(render(3, 'c').rgb, one.rgb);
-    EXPECT_EQ(render(7, 'c').rgb, one.rgb);
+    EXPECT_EQ(render(3, 'c').rgba, one.rgba);
+    EXPECT_EQ(render(7, 'c').rgba, one.rgba);
 }
 
 TEST_F(DefaultScene, CameraAndObjectSpaceAgreeUpToRounding) {
@@ -196,9 +245,9 @@ TEST_F(DefaultScene, CameraAndObjectSpaceAgreeUpToRounding) {
     // Vertices reach internal space through different single-precision roundings, so a
     // sample right at the wire's border may fall on either side; nothing else differs.
     size_t differing = 0;
-    for (size_t i = 0; i < c.rgb.size(); i += 3)
-        if (c.rgb[i] != o.rgb[i] || c.rgb[i + 1] != o.rgb[i + 1] || c.rgb[i + 2] != o.rgb[i + 2]) ++differing;
-    EXPECT_LT(differing, c.rgb.size() / 3 / 200) << "more than 0.5% of the pixels differ";
+    for (size_t i = 0; i < c.rgba.size(); i += 4)
+        if (c.rgba[i] != o.rgba[i] || c.rgba[i + 1] != o.rgba[i + 1] || c.rgba[i + 2] != o.rgba[i + 2]) ++differing;
+    EXPECT_LT(differing, c.rgba.size() / 4 / 200) << "more than 0.5% of the pixels differ";
 }
 
 }  // namespace

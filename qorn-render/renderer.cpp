@@ -103,20 +103,28 @@ void Renderer::render_tile(int tile, Image& image, RenderStats& counters) const 
     for (int y = y0; y < y1; ++y)
         for (int x = x0; x < x1; ++x) {
             float r = 0, g = 0, b = 0;
+            int covered = 0;
             for (int s = 0; s < n; ++s) {
                 double dx, dy;
                 jitter(x, y, s, n, dx, dy);
                 const Ray ray = camera_.ray((x + dx) / settings_.width, (y + dy) / settings_.height);
-                const miColor c = trace(ray, 0.0, 0, counters);
+                const Hit hit = intersector_.nearest(ray, 0.0);
+                // With alpha, the background is transparent: only hits add colour.
+                if (!hit.found && settings_.alpha) continue;
+                const miColor c = hit.found ? shade(ray, hit, 0, counters) : settings_.background;
+                covered += hit.found;
                 r += c.r;
                 g += c.g;
                 b += c.b;
             }
             counters.samples += static_cast<uint64_t>(n);
-            uint8_t* p = image.pixel(x, y);
-            p[0] = to_byte(r / static_cast<float>(n));
-            p[1] = to_byte(g / static_cast<float>(n));
-            p[2] = to_byte(b / static_cast<float>(n));
+            // Straight alpha: the colour of what covers the pixel, and how much of it does.
+            const float weight = static_cast<float>(settings_.alpha ? std::max(covered, 1) : n);
+            float* p = image.pixel(x, y);
+            p[0] = r / weight;
+            p[1] = g / weight;
+            p[2] = b / weight;
+            p[3] = settings_.alpha ? static_cast<float>(covered) / static_cast<float>(n) : 1.0f;
         }
 }
 

@@ -25,6 +25,7 @@ struct RenderSettings {
     char space = 'c';    ///< the working space the shader is told: 'c', 'o' (or any other)
     miColor background{0.16f, 0.18f, 0.22f, 1.0f};
     bool progress = false;  ///< a progress bar on standard error for longer renders
+    bool alpha = false;     ///< transparent background: alpha is the share of samples that hit a surface
 };
 
 /// What happened during a render, summed over all threads.

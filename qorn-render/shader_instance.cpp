@@ -1,12 +1,13 @@
 #include "shader_instance.h"
 
-#include <errno.h>
-#include <limits.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <strings.h>
 
 #include <stdexcept>
+
+#include "numbers.h"
 
 namespace qorn::render {
 
@@ -25,22 +26,6 @@ std::vector<std::string> split(const std::string& text) {
     }
     if (!part.empty()) parts.push_back(part);
     return parts;
-}
-
-bool parse_float(const std::string& text, float& value) {
-    char* end = nullptr;
-    errno = 0;
-    value = strtof(text.c_str(), &end);
-    return !text.empty() && *end == '\0' && errno == 0;
-}
-
-bool parse_int(const std::string& text, int32_t& value) {
-    char* end = nullptr;
-    errno = 0;
-    const long v = strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || errno != 0 || v < INT32_MIN || v > INT32_MAX) return false;
-    value = static_cast<int32_t>(v);
-    return true;
 }
 
 bool parse_bool(const std::string& text, int32_t& value) {
@@ -82,7 +67,7 @@ bool parse_value(ParamType type, const std::string& text, std::vector<uint32_t>&
         case ParamType::Integer:
         case ParamType::Boolean: {
             int32_t i;
-            if (parts.size() != 1 || !(type == ParamType::Integer ? parse_int(parts[0], i) : parse_bool(parts[0], i)))
+            if (parts.size() != 1 || !(type == ParamType::Integer ? parse_int32(parts[0], i) : parse_bool(parts[0], i)))
                 return false;
             words.push_back(static_cast<uint32_t>(i));
             return true;
@@ -93,10 +78,10 @@ bool parse_value(ParamType type, const std::string& text, std::vector<uint32_t>&
 
 const char* value_form(ParamType type) {
     switch (type) {
-        case ParamType::Color: return "3 or 4 numbers";
-        case ParamType::Vector: return "3 numbers";
-        case ParamType::Scalar: return "a number";
-        case ParamType::Integer: return "a whole number";
+        case ParamType::Color: return "3 or 4 finite single-precision numbers";
+        case ParamType::Vector: return "3 finite single-precision numbers";
+        case ParamType::Scalar: return "a finite single-precision number";
+        case ParamType::Integer: return "a whole number from -2147483648 to 2147483647";
         case ParamType::Boolean: return "true or false";
     }
     return "?";
@@ -110,14 +95,17 @@ std::string a_type(ParamType type) {
 }  // namespace
 
 ShaderInstance::ShaderInstance(const ShaderEntry& entry)
-    : entry_(entry), words_(entry.decl->record_size / 4 + 1, 0), sources_(entry.decl->params.size()) {
+    : entry_(entry), words_((entry.decl->record_size + kRecordSlackBytes) / 4, 0), sources_(entry.decl->params.size()) {
     for (const ParamDecl& p : decl().params) {
         const size_t n = type_size(p.type) / 4;
         for (size_t i = 0; i < n && i < p.defaults.size(); ++i) {
-            if (p.type == ParamType::Integer || p.type == ParamType::Boolean)
+            // The reader keeps defaults within what each type holds: these are exact.
+            if (p.type == ParamType::Integer || p.type == ParamType::Boolean) {
                 words_[p.offset / 4 + i] = static_cast<uint32_t>(static_cast<int32_t>(p.defaults[i]));
-            else
-                memcpy(&words_[p.offset / 4 + i], &p.defaults[i], 4);
+            } else {
+                const float f = static_cast<float>(p.defaults[i]);
+                memcpy(&words_[p.offset / 4 + i], &f, 4);
+            }
         }
     }
 }
@@ -149,10 +137,34 @@ void ShaderInstance::connect(const std::string& name, std::unique_ptr<ShaderInst
     const size_t record_words = decl().record_size / 4;
     if (desc_.connection_offset == 0) {
         desc_.connection_offset = static_cast<miInteger>(decl().record_size);
-        words_.resize(2 * record_words + 1, 0);
+        words_.resize(2 * record_words + kRecordSlackBytes / 4, 0);
     }
     for (size_t w = 0; w < type_size(p.type) / 4; ++w) words_[record_words + p.offset / 4 + w] = 1;
     sources_[index] = std::move(source);
+}
+
+std::string ShaderInstance::value_text(const std::string& name) const {
+    const ParamDecl& p = param(name);
+    const uint32_t* w = &words_[p.offset / 4];
+    auto real = [&](size_t i) {
+        float f;
+        memcpy(&f, &w[i], 4);
+        // The shortest text that reads back as the same float.
+        char text[32];
+        for (int digits = 6; digits <= 9; ++digits) {
+            snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(f));
+            if (strtof(text, nullptr) == f) break;
+        }
+        return std::string(text);
+    };
+    switch (p.type) {
+        case ParamType::Color: return real(0) + "," + real(1) + "," + real(2) + "," + real(3);
+        case ParamType::Vector: return real(0) + "," + real(1) + "," + real(2);
+        case ParamType::Scalar: return real(0);
+        case ParamType::Integer: return std::to_string(static_cast<int32_t>(w[0]));
+        case ParamType::Boolean: return w[0] ? "true" : "false";
+    }
+    return "?";
 }
 
 ShaderInstance* ShaderInstance::connected(const std::string& name) const {
