@@ -9,9 +9,11 @@
 #include <map>
 #include <stdexcept>
 
+#include "mesh_file.h"
 #include "noise_slices.h"
 #include "plugin.h"
 #include "renderer.h"
+#include "resource_use.h"
 
 namespace qorn::render {
 namespace {
@@ -103,7 +105,10 @@ int run_render(const RenderOptions& o) {
         source->set(name.substr(dot + 1), value);
     }
 
-    const Scene scene = o.obj.empty() ? default_scene() : load_obj(o.obj);
+    auto phase = std::chrono::steady_clock::now();
+    const Scene scene = o.obj.empty() ? default_scene()
+                                      : load_mesh(o.obj, settings.progress ? terminal_load_progress() : nullptr);
+    const double load_seconds = seconds_since(phase);
     const double aspect = static_cast<double>(settings.width) / settings.height;
     Camera camera = o.obj.empty() ? default_camera(aspect, o.fov) : framing_camera(scene, aspect, o.fov);
     if (!o.eye.empty() || !o.look_at.empty()) {
@@ -116,7 +121,9 @@ int run_render(const RenderOptions& o) {
         camera = look_at(eye, target, o.fov, aspect);
     }
 
-    const Renderer renderer(scene, camera, shader, settings);
+    phase = std::chrono::steady_clock::now();
+    const Renderer renderer(scene, camera, shader, settings);  // builds the acceleration structure
+    const double build_seconds = seconds_since(phase);
     RenderStats stats;
     const Image image = renderer.render(stats);
     write_png(image, o.output);
@@ -130,7 +137,8 @@ int run_render(const RenderOptions& o) {
                 static_cast<unsigned long long>(stats.connected_calls));
         if (stats.unshaded)
             fprintf(stderr, "; %llu unshaded (the shader returned false)", static_cast<unsigned long long>(stats.unshaded));
-        fprintf(stderr, "\n");
+        fprintf(stderr, "; load %.2f s, build %.2f s, render %.2f s, peak memory %.0f MiB\n", load_seconds,
+                build_seconds, stats.seconds, peak_memory_mib());
     }
     return 0;
 }
@@ -172,7 +180,7 @@ int main(int argc, char** argv) {
     render->add_option("-o,--output", r.output, "PNG file to write")->required();
     render->add_option("--plugin", r.plugin, "shader plug-in (its NAME.mi declaration beside it)")->capture_default_str();
     render->add_option("--shader", r.shader, "shader to use (default: the first the declaration names)");
-    render->add_option("--obj", r.obj, "Wavefront OBJ file (default: the built-in scene)");
+    render->add_option("--obj,--mesh", r.obj, "mesh file: .obj, .ply or .stl (default: the built-in scene)");
     render->add_option("-W,--width", r.settings.width, "image width in pixels")->check(CLI::Range(1, 16384))->capture_default_str();
     render->add_option("-H,--height", r.settings.height, "image height in pixels")->check(CLI::Range(1, 16384))->capture_default_str();
     render->add_option("-s,--samples", r.settings.samples, "jittered samples per pixel")->check(CLI::Range(1, 1024))->capture_default_str();
