@@ -1,7 +1,7 @@
 // STL, binary (an 80-byte header, a triangle count, 50 bytes per triangle) and ASCII
 // ("solid" ... "facet" "outer loop" "vertex x y z"... "endloop" "endfacet" ... "endsolid").
 // A file whose size is exactly what its triangle count says is binary, even when its
-// header starts with "solid" as many exporters write it. Each ASCII solid is a mesh; a
+// header starts with "solid" as many exporters write it; so is one that has a NUL byte. Each ASCII solid is a mesh; a
 // loop of more than three vertices is fanned like any polygon. STL shares no vertices,
 // so every triangle has its own three; facet normals are not used.
 #include <string.h>
@@ -108,7 +108,9 @@ Scene parse_stl(const char* data, size_t size, const std::string& name, const Lo
     }
     size_t start = 0;
     while (start < size && strchr(" \t\r\n", data[start]) && data[start] != '\0') ++start;
-    if (size - start >= 5 && mesh::same_word(std::string_view(data + start, 5), "solid"))
+    // An ASCII STL holds no NUL byte; a binary one of the wrong size almost always does.
+    if (size - start >= 5 && mesh::same_word(std::string_view(data + start, 5), "solid") &&
+        (size < kBinaryHeader || !memchr(data, '\0', size)))
         return parse_ascii(data, size, name, progress);
     if (size >= kBinaryHeader) {
         uint32_t count;
