@@ -278,6 +278,10 @@ TEST_F(MeshFile, BadPlyAndStlFilesAreRefusedWithOneLine) {
         {"PLY float corners", ".ply", "ply\nformat ascii 1.0\nelement face 1\nproperty list uchar float vertex_indices\nend_header\n",
          ":4: vertex indices must be of an integer type"},
         {"not PLY", ".ply", "solid\n", "not a PLY file"},
+        {"PLY two vertex elements", ".ply",
+         "ply\nformat ascii 1.0\nelement vertex 1\nproperty float x\nproperty float y\nproperty float z\n"
+         "element vertex 0\nproperty float x\nproperty float y\nproperty float z\nend_header\n0 0 0\n",
+         "more than one vertex element"},
         {"STL infinite coordinate", ".stl", stl_binary(nan_triangle), ": triangle 0: vertex coordinate inf is not a finite"},
         {"STL cut short", ".stl", stl_binary(expected_fans()).substr(0, 200), "takes 384 bytes, but the file has 200"},
         {"STL vertex outside a loop", ".stl", "solid x\nfacet normal 0 0 1\nvertex 0 0 0\n", ":3: a vertex outside"},
@@ -304,6 +308,10 @@ TEST_F(MeshFile, QuirksOfRealFilesAreRead) {
     for (size_t at = 0; (at = ply.find('\n', at)) != std::string::npos; at += 2) ply.replace(at, 1, "\r\n");
     ply.resize(ply.size() - 2);
     EXPECT_EQ(triangle_corners(load_mesh(write(".ply", ply))), expected_fans());
+    // Billions of items without properties take no bytes and no time.
+    std::string empty_items = ply_binary(false);
+    empty_items.insert(empty_items.find("element vertex"), "element nothing 4000000000\n");
+    EXPECT_EQ(triangle_corners(load_mesh(write(".ply", empty_items))), expected_fans());
     const Scene two = load_mesh(write(".stl", stl_ascii() + "solid empty\nendsolid empty\n" + stl_ascii()));
     ASSERT_EQ(two.meshes.size(), 2u);
     EXPECT_EQ(two.meshes[0].name, "polygons");

@@ -29,7 +29,14 @@ std::string quoted(std::string_view word) {
 
 void fail(const std::string& where, const std::string& what) { throw std::runtime_error(where + ": " + what); }
 
-TextLines::TextLines(const char* data, size_t size, const std::string& name, const LoadProgress& progress)
+void fail(const Where& where, const std::string& what) { fail(where.text(), what); }
+
+std::string Where::text() const {
+    if (item) return name + ": " + item + " " + std::to_string(index);
+    return name + ":" + std::to_string(line);
+}
+
+TextLines::TextLines(const char* data, size_t size, const std::string& name, const LoadProgress* progress)
     : data_(data), size_(size), next_report_(kReportEvery), name_(name), progress_(progress) {}
 
 bool TextLines::next(std::string_view& line) {
@@ -42,14 +49,12 @@ bool TextLines::next(std::string_view& line) {
     line = std::string_view(start, length);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (memchr(line.data(), '\0', line.size())) fail(where(), "binary data (a NUL byte) in a text file");
-    if (progress_ && at_ >= next_report_) {
-        progress_(static_cast<double>(at_) / static_cast<double>(size_));
+    if (progress_ && *progress_ && at_ >= next_report_) {
+        (*progress_)(static_cast<double>(at_) / static_cast<double>(size_));
         next_report_ = at_ + kReportEvery;
     }
     return true;
 }
-
-std::string TextLines::where() const { return name_ + ":" + std::to_string(number_); }
 
 bool next_word(std::string_view& rest, std::string_view& word) {
     size_t i = 0;
@@ -74,7 +79,7 @@ bool same_word(std::string_view a, std::string_view b) {
     return true;
 }
 
-double number(std::string_view word, const std::string& where) {
+double number(std::string_view word, const Where& where) {
     std::string_view digits = word;
     // from_chars takes no '+'; files written by C's printf("%+f") have one.
     if (digits.size() > 1 && digits[0] == '+' && digits[1] != '-' && digits[1] != '+') digits.remove_prefix(1);
@@ -91,7 +96,7 @@ double number(std::string_view word, const std::string& where) {
     return value;
 }
 
-float coordinate(double value, const std::string& where) {
+float coordinate(double value, const Where& where) {
     if (!isfinite(value)) fail(where, "vertex coordinate " + std::to_string(value) + " is not a finite number");
     if (!(fabs(value) <= kMaxCoordinate)) {
         char text[128];
@@ -102,13 +107,13 @@ float coordinate(double value, const std::string& where) {
     return static_cast<float>(value);
 }
 
-float coordinate(std::string_view word, const std::string& where) {
+float coordinate(std::string_view word, const Where& where) {
     const double value = number(word, where);
     if (!isfinite(value)) fail(where, "vertex coordinate " + quoted(word) + " is not a finite number");
     return coordinate(value, where);
 }
 
-int64_t whole_number(std::string_view word, const std::string& where) {
+int64_t whole_number(std::string_view word, const Where& where) {
     std::string_view digits = word;
     if (digits.size() > 1 && digits[0] == '+' && digits[1] != '-') digits.remove_prefix(1);
     int64_t value = 0;

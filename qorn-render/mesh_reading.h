@@ -14,17 +14,29 @@
 
 namespace qorn::render::mesh {
 
+/// Where a value was read, for messages, made into text only when one is written:
+/// "NAME:LINE" for text, "NAME: ITEM INDEX" for a record of a binary file.
+struct Where {
+    const std::string& name;
+    size_t line = 0;
+    const char* item = nullptr;
+    uint64_t index = 0;
+    std::string text() const;
+};
+
 /// Throws std::runtime_error "WHERE: WHAT".
 [[noreturn]] void fail(const std::string& where, const std::string& what);
+[[noreturn]] void fail(const Where& where, const std::string& what);
 
 /// The lines of a text file, without their line ends ("\n", "\r\n"), numbered from 1;
-/// reports progress every few MiB. A NUL byte is refused: the file is not text.
+/// reports progress every few MiB to `progress` (may be null; must outlive the reader).
+/// A NUL byte is refused: the file is not text.
 class TextLines {
 public:
-    TextLines(const char* data, size_t size, const std::string& name, const LoadProgress& progress);
+    TextLines(const char* data, size_t size, const std::string& name, const LoadProgress* progress);
     bool next(std::string_view& line);
-    /// "NAME:LINE" of the line last returned.
-    std::string where() const;
+    /// The line last returned.
+    Where where() const { return {name_, number_}; }
     size_t number() const { return number_; }
     /// Bytes before the next line.
     size_t offset() const { return at_; }
@@ -33,7 +45,7 @@ private:
     const char* data_;
     size_t size_, at_ = 0, number_ = 0, next_report_;
     const std::string& name_;
-    const LoadProgress& progress_;
+    const LoadProgress* progress_;
 };
 
 /// The next word of `rest` (separated by spaces or tabs), removed from it; false when
@@ -46,13 +58,13 @@ bool same_word(std::string_view a, std::string_view b);
 
 /// A number written in decimal (an optional sign, digits, a point, an exponent; also
 /// "inf" and "nan", which coordinate() then refuses). Throws naming `where` otherwise.
-double number(std::string_view word, const std::string& where);
+double number(std::string_view word, const Where& where);
 /// A vertex coordinate: finite and within +-kMaxCoordinate, else throws naming `where`.
-float coordinate(double value, const std::string& where);
-float coordinate(std::string_view word, const std::string& where);
+float coordinate(double value, const Where& where);
+float coordinate(std::string_view word, const Where& where);
 /// A whole number (optional sign), throws naming `where` for anything else or beyond
 /// the 64-bit range.
-int64_t whole_number(std::string_view word, const std::string& where);
+int64_t whole_number(std::string_view word, const Where& where);
 
 /// Collects the meshes of one file: all vertices in one list as the file gives them,
 /// polygons into the current mesh as fans. finish_mesh() keeps the vertices the mesh

@@ -14,7 +14,7 @@ using mesh::fail;
 
 /// The vertex a face corner names: its first number, 1-based, or negative counting
 /// back from the last vertex defined so far.
-uint32_t corner_vertex(std::string_view corner, size_t defined, const std::string& where) {
+uint32_t corner_vertex(std::string_view corner, size_t defined, const mesh::Where& where) {
     const std::string_view first = corner.substr(0, corner.find('/'));
     const int64_t i = mesh::whole_number(first, where);
     const int64_t n = static_cast<int64_t>(defined);
@@ -28,7 +28,7 @@ uint32_t corner_vertex(std::string_view corner, size_t defined, const std::strin
 }  // namespace
 
 Scene parse_obj(const char* data, size_t size, const std::string& name, const LoadProgress& progress) {
-    mesh::TextLines lines(data, size, name, progress);
+    mesh::TextLines lines(data, size, name, &progress);
     mesh::MeshBuilder builder;
     std::string group;
     std::vector<uint32_t> corners;

@@ -71,7 +71,7 @@ struct Header {
 };
 
 Header read_header(const char* data, size_t size, const std::string& name) {
-    mesh::TextLines lines(data, size, name, nullptr);
+    mesh::TextLines lines(data, size, name, nullptr);  // the header is small
     std::string_view line, word;
     if (!lines.next(line) || mesh::trimmed(line) != "ply") fail(name, "not a PLY file (no 'ply' line first)");
     Header h;
@@ -162,10 +162,10 @@ public:
         return 0;
     }
 
-    /// Where the last value came from: "NAME:LINE" for ASCII, "NAME: ELEMENT N" otherwise.
-    std::string where(const Element& e, uint64_t item) const {
-        if (encoding_ == Encoding::ascii) return name_ + ":" + std::to_string(word_line_);
-        return name_ + ": " + e.name + " " + std::to_string(item);
+    /// Where the last value came from: its line for ASCII, else the element and item.
+    mesh::Where where(const Element& e, uint64_t item) const {
+        if (encoding_ == Encoding::ascii) return {name_, word_line_};
+        return {name_, 0, e.name.c_str(), item};
     }
 
     void report() {
@@ -188,7 +188,7 @@ private:
         word_line_ = line_;
         const size_t start = at_;
         while (at_ < size_ && !separates(data_[at_])) ++at_;
-        const std::string where = name_ + ":" + std::to_string(line_);
+        const mesh::Where where{name_, line_};
         if (at_ == start) fail(where, "the file ends before the data its header describes");
         const std::string_view word(data_ + start, at_ - start);
         if (is_integer(t)) return static_cast<double>(mesh::whole_number(word, where));
@@ -216,6 +216,7 @@ Scene parse_ply(const char* data, size_t size, const std::string& name, const Lo
     const Header h = read_header(data, size, name);
     const size_t body = size - h.body;
     uint64_t vertex_count = 0;
+    int vertices_seen = 0;
     for (const Element& e : h.elements) {
         const size_t item = smallest_item(e, h.encoding);
         // One byte of slack: an ASCII file may end without a last separator.
@@ -224,6 +225,7 @@ Scene parse_ply(const char* data, size_t size, const std::string& name, const Lo
                            std::to_string(item) + " bytes or more, but " + std::to_string(body) +
                            " bytes follow the header");
         if (e.name == "vertex") {
+            if (vertices_seen++) fail(name, "more than one vertex element");
             if (e.x < 0 || e.y < 0 || e.z < 0) fail(name, "the vertex element lacks x, y or z");
             if (e.count >= UINT32_MAX) fail(name, "too many vertices");
             vertex_count = e.count;
@@ -234,11 +236,10 @@ Scene parse_ply(const char* data, size_t size, const std::string& name, const Lo
     Values values(data, size, h, name, progress);
     mesh::MeshBuilder builder;
     builder.vertices.resize(static_cast<size_t>(vertex_count));
-    bool vertices_read = false;
     std::vector<uint32_t> corners;
     for (const Element& e : h.elements) {
-        const bool is_vertex = e.name == "vertex" && !vertices_read, is_face = e.name == "face";
-        if (is_vertex) vertices_read = true;
+        if (e.properties.empty()) continue;  // items of nothing, however many
+        const bool is_vertex = e.name == "vertex", is_face = e.name == "face";
         for (uint64_t item = 0; item < e.count; ++item) {
             float xyz[3] = {0, 0, 0};
             corners.clear();

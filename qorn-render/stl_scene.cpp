@@ -27,7 +27,7 @@ Scene parse_binary(const char* data, const std::string& name, const LoadProgress
         for (int corner = 0; corner < 3; ++corner) {
             float xyz[3];
             memcpy(xyz, facet + 12 + 12 * corner, 12);
-            const std::string where = name + ": triangle " + std::to_string(t);
+            const mesh::Where where{name, 0, "triangle", t};
             miVector v;
             v.x = mesh::coordinate(xyz[0], where);
             v.y = mesh::coordinate(xyz[1], where);
@@ -44,7 +44,7 @@ Scene parse_binary(const char* data, const std::string& name, const LoadProgress
 }
 
 Scene parse_ascii(const char* data, size_t size, const std::string& name, const LoadProgress& progress) {
-    mesh::TextLines lines(data, size, name, progress);
+    mesh::TextLines lines(data, size, name, &progress);
     mesh::MeshBuilder builder;
     std::string solid;
     bool in_solid = false, in_facet = false, in_loop = false;
