@@ -1,5 +1,6 @@
 #include "intersect.h"
 
+#include <math.h>
 #include <string.h>
 
 #include <stdexcept>
@@ -27,6 +28,11 @@ Intersector::Intersector(const Scene& scene, const std::vector<std::vector<miVec
     rtcSetSceneFlags(scene_, RTC_SCENE_FLAG_ROBUST);
     for (size_t m = 0; m < scene.meshes.size(); ++m) {
         const Mesh& mesh = scene.meshes[m];
+        // Embree aborts the process on coordinates near 1.5e18 and silently misses
+        // beyond; whatever the transforms did, nothing of that size reaches it.
+        for (const miVector& v : world_vertices[m])
+            if (!(fabs(v.x) <= kMaxCoordinate && fabs(v.y) <= kMaxCoordinate && fabs(v.z) <= kMaxCoordinate))
+                throw std::runtime_error("mesh " + mesh.name + " reaches beyond +-1e12 in world space (or is not finite)");
         RTCGeometry geometry = rtcNewGeometry(device_, RTC_GEOMETRY_TYPE_TRIANGLE);
         void* vertices = rtcSetNewGeometryBuffer(geometry, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3,
                                                  sizeof(miVector), world_vertices[m].size());

@@ -1,4 +1,5 @@
 // Meshes: quads split into even/odd triangle pairs, and OBJ files good and bad.
+#include "intersect.h"
 #include "mesh_file.h"
 
 #include <gtest/gtest.h>
@@ -85,6 +86,17 @@ TEST_F(ObjFile, BadFilesAreRefusedWithOneLineNamingTheFile) {
             EXPECT_EQ(message.find('\n'), std::string::npos) << c.what << ": " << message;
         }
     }
+}
+
+TEST(Intersector, RefusesWorldVerticesEmbreeCannotTake) {
+    Scene scene;
+    scene.meshes.push_back(grid_mesh("square", 1, 1));
+    for (float bad : {1.5e18f, -1.01e12f, NAN, INFINITY}) {
+        std::vector<std::vector<miVector>> world = {scene.meshes[0].vertices};
+        world[0][2].y = bad;
+        EXPECT_THROW(Intersector(scene, world), std::runtime_error) << bad;
+    }
+    EXPECT_NO_THROW(Intersector(scene, {scene.meshes[0].vertices}));
 }
 
 TEST(Obj, MissingFileIsRefused) {
