@@ -152,5 +152,14 @@ for f in ply stl; do
   else echo "FAIL: the $f picture differs from the OBJ one"; failed=$((failed + 1)); fi
 done
 
+# Without -q and away from a terminal: no progress bar, one summary line with each phase.
+"$render" render -W 32 -H 24 -s 1 --plugin "$qorn" --obj "$work/same.ply" -o "$work/summary.png" 2> "$work/stderr"
+if [ "$(wc -l < "$work/stderr")" -eq 1 ] &&
+   grep -qE 'load [0-9.]+ s, build [0-9.]+ s, render [0-9.]+ s, peak memory [0-9]+ MiB$' "$work/stderr"; then
+  passed=$((passed + 1))
+else
+  echo "FAIL: the summary line"; sed 's/^/    /' "$work/stderr" | head -5; failed=$((failed + 1))
+fi
+
 echo "$passed passed, $failed failed"
 [ $failed -eq 0 ]
