@@ -104,16 +104,25 @@ Scene load_mesh(const std::string& path, const LoadProgress& progress) {
 }
 
 LoadProgress terminal_load_progress() {
-    const auto start = std::chrono::steady_clock::now();
-    auto shown = std::make_shared<bool>(false);
-    return [start, shown](double done) {
-        if (!*shown && std::chrono::steady_clock::now() - start < std::chrono::milliseconds(250)) return;
-        *shown = true;
+    // The bar's line is ended when the load ends, also when it fails: the error message
+    // then starts on a line of its own.
+    struct Bar {
+        std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+        bool shown = false, ended = false;
+        ~Bar() {
+            if (shown && !ended) fprintf(stderr, "\n");
+        }
+    };
+    auto bar = std::make_shared<Bar>();
+    return [bar](double done) {
+        if (!bar->shown && std::chrono::steady_clock::now() - bar->start < std::chrono::milliseconds(250)) return;
+        bar->shown = true;
+        bar->ended = done >= 1.0;
         const int percent = static_cast<int>(100.0 * std::min(std::max(done, 0.0), 1.0));
-        char bar[41];
-        for (int i = 0; i < 40; ++i) bar[i] = i < percent * 40 / 100 ? '#' : '.';
-        bar[40] = '\0';
-        fprintf(stderr, "\rloading   [%s] %3d%%%s", bar, percent, done >= 1.0 ? "\n" : "");
+        char text[41];
+        for (int i = 0; i < 40; ++i) text[i] = i < percent * 40 / 100 ? '#' : '.';
+        text[40] = '\0';
+        fprintf(stderr, "\rloading   [%s] %3d%%%s", text, percent, bar->ended ? "\n" : "");
     };
 }
 
