@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "mesh_reading.h"
 
@@ -237,6 +238,16 @@ Scene parse_ply(const char* data, size_t size, const std::string& name, const Lo
     mesh::MeshBuilder builder;
     builder.vertices.resize(static_cast<size_t>(vertex_count));
     std::vector<uint32_t> corners;
+    // A value that cannot be read is reported with what the header says it is: a file
+    // whose header does not match its data then says so.
+    const auto read = [&values](Type t, const Element& e, uint64_t item, const Property& p) {
+        try {
+            return values.next(t);
+        } catch (const std::runtime_error& error) {
+            throw std::runtime_error(std::string(error.what()) + " (reading " + e.name + " " + std::to_string(item) +
+                                     "'s " + p.name + ")");
+        }
+    };
     for (const Element& e : h.elements) {
         if (e.properties.empty()) continue;  // items of nothing, however many
         const bool is_vertex = e.name == "vertex", is_face = e.name == "face";
@@ -247,12 +258,12 @@ Scene parse_ply(const char* data, size_t size, const std::string& name, const Lo
                 const Property& prop = e.properties[p];
                 const int at = static_cast<int>(p);
                 if (!prop.list) {
-                    const double v = values.next(prop.type);
+                    const double v = read(prop.type, e, item, prop);
                     if (is_vertex && (at == e.x || at == e.y || at == e.z))
                         xyz[at == e.x ? 0 : at == e.y ? 1 : 2] = mesh::coordinate(v, values.where(e, item));
                     continue;
                 }
-                const double count = values.next(prop.count_type);
+                const double count = read(prop.count_type, e, item, prop);
                 if (count < 0) fail(values.where(e, item), "a list of negative length");
                 const bool used = is_face && at == e.corners;
                 if (!used && h.encoding != Encoding::ascii) {
@@ -261,7 +272,7 @@ Scene parse_ply(const char* data, size_t size, const std::string& name, const Lo
                         fail(name, "the file ends before the data its header describes");
                 }
                 for (double k = 0; k < count; ++k) {
-                    const double v = values.next(prop.type);
+                    const double v = read(prop.type, e, item, prop);
                     if (!used) continue;
                     if (v < 0 || v >= static_cast<double>(vertex_count))
                         fail(values.where(e, item), "face corner " + std::to_string(static_cast<int64_t>(v)) +
