@@ -127,8 +127,10 @@ void MeshBuilder::polygon(const uint32_t* corners, size_t n) {
     for (size_t k = 1; k + 1 < n; ++k) indices_.insert(indices_.end(), {corners[0], corners[k], corners[k + 1]});
 }
 
-void MeshBuilder::finish_mesh(const std::string& name) {
+void MeshBuilder::finish_mesh(const std::string& name, bool last) {
     if (indices_.empty()) return;
+    Mesh mesh;
+    mesh.name = name.empty() ? "mesh" + std::to_string(scene_.meshes.size()) : name;
     if (local_.size() < vertices.size()) local_.resize(vertices.size(), kUnused);
     used_.clear();
     for (uint32_t v : indices_)
@@ -136,9 +138,18 @@ void MeshBuilder::finish_mesh(const std::string& name) {
             local_[v] = 0;
             used_.push_back(v);
         }
+    if (last && used_.size() == vertices.size()) {
+        // Every vertex used (one mesh per file, as in PLY and STL): the lists are the
+        // mesh's as they are, without a copy.
+        for (uint32_t v : used_) local_[v] = kUnused;
+        mesh.vertices = std::move(vertices);
+        mesh.indices = std::move(indices_);
+        vertices.clear();
+        indices_.clear();
+        scene_.meshes.push_back(std::move(mesh));
+        return;
+    }
     std::sort(used_.begin(), used_.end());
-    Mesh mesh;
-    mesh.name = name.empty() ? "mesh" + std::to_string(scene_.meshes.size()) : name;
     mesh.vertices.reserve(used_.size());
     for (uint32_t v : used_) {
         local_[v] = static_cast<uint32_t>(mesh.vertices.size());

@@ -79,8 +79,8 @@ public:
     void polygon(const uint32_t* corners, size_t n);
     bool mesh_has_triangles() const { return !indices_.empty(); }
     /// Ends the current mesh (dropped when it has no triangle); `name` empty names it
-    /// "meshN".
-    void finish_mesh(const std::string& name);
+    /// "meshN". After the `last` mesh, `vertices` may be left empty.
+    void finish_mesh(const std::string& name, bool last = false);
     /// The meshes, each validated; throws naming `file` when there is no triangle.
     Scene scene(const std::string& file);
 

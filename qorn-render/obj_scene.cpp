@@ -57,7 +57,7 @@ Scene parse_obj(const char* data, size_t size, const std::string& name, const Lo
             group = std::string(mesh::trimmed(line));
         }
     }
-    builder.finish_mesh(group);
+    builder.finish_mesh(group, true);
     if (progress) progress(1.0);
     return builder.scene(name);
 }

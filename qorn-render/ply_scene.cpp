@@ -289,7 +289,7 @@ Scene parse_ply(const char* data, size_t size, const std::string& name, const Lo
             values.report();
         }
     }
-    builder.finish_mesh("");
+    builder.finish_mesh("", true);
     if (progress) progress(1.0);
     return builder.scene(name);
 }

@@ -38,7 +38,7 @@ Scene parse_binary(const char* data, const std::string& name, const LoadProgress
         builder.polygon(corners.data(), 3);
         if (progress && (t & 0xfffff) == 0xfffff) progress(static_cast<double>(t) / count);
     }
-    builder.finish_mesh("");
+    builder.finish_mesh("", true);
     if (progress) progress(1.0);
     return builder.scene(name);
 }
@@ -92,7 +92,7 @@ Scene parse_ascii(const char* data, size_t size, const std::string& name, const 
     }
     // Many exporters leave the last "endsolid" out; an unfinished facet is an error.
     if (in_facet) fail(lines.where(), "the file ends inside a facet");
-    builder.finish_mesh(solid);
+    builder.finish_mesh(solid, true);
     if (progress) progress(1.0);
     return builder.scene(name);
 }
