@@ -34,6 +34,8 @@ public:
     Hit nearest(const Ray& ray, double t_min) const;
 
 private:
+    void build(const Scene& scene, const std::vector<std::vector<miVector>>& world_vertices);
+
     RTCDevice device_ = nullptr;
     RTCScene scene_ = nullptr;
 };
