@@ -48,7 +48,12 @@ bool TextLines::next(std::string_view& line) {
     ++number_;
     line = std::string_view(start, length);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (memchr(line.data(), '\0', line.size())) fail(where(), "binary data (a NUL byte) in a text file");
+    if (memchr(line.data(), '\0', line.size())) {
+        const bool utf16 = number_ == 1 && length >= 2 &&
+                           ((start[0] == '\xfe' && start[1] == '\xff') || (start[0] == '\xff' && start[1] == '\xfe'));
+        fail(where(), utf16 ? "UTF-16 text; mesh files are read as ASCII or UTF-8"
+                            : "binary data (a NUL byte) in a text file");
+    }
     if (progress_ && *progress_ && at_ >= next_report_) {
         (*progress_)(static_cast<double>(at_) / static_cast<double>(size_));
         next_report_ = at_ + kReportEvery;
@@ -163,6 +168,7 @@ void MeshBuilder::finish_mesh(const std::string& name, bool last) {
 }
 
 Scene MeshBuilder::scene(const std::string& file) {
+    if (scene_.meshes.empty()) fail(file, "no triangles: no face of three corners or more (points and lines are not drawn)");
     validate(scene_, file);
     return std::move(scene_);
 }
