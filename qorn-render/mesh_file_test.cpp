@@ -331,6 +331,33 @@ TEST_F(MeshFile, OnlyKnownExtensionsAndRegularFiles) {
     refusal("/nonexistent/mesh.obj", "/nonexistent/mesh.obj: ", "missing file");
 }
 
+TEST(MeshSeeds, RealAndBrokenFilesAreReadOrRefusedWithOneLine) {
+    // The mesh fuzzer's seeds: small models of the assimp test set and look-alikes of
+    // what real exporters write, and broken files; 0 triangles: refused.
+    const std::pair<const char*, size_t> seeds[] = {
+        {"assimp_box.obj", 12}, {"assimp_cube_binary.ply", 12}, {"assimp_cube_uv.ply", 12},
+        {"assimp_regr_3429812.obj", 4}, {"assimp_triangle_with_two_solids.stl", 2},
+        {"binary_with_solid_header.stl", 6}, {"blender_header.ply", 6}, {"groups_and_materials.obj", 3},
+        {"number_formats.obj", 1}, {"polygon256.obj", 254}, {"polygons.obj", 6}, {"polygons_ascii.ply", 6},
+        {"polygons_ascii.stl", 6}, {"polygons_big.ply", 6}, {"polygons_little.ply", 6},
+        {"bad_index.obj", 0}, {"empty_element_of_a_billion.ply", 0}, {"huge.obj", 0}, {"liar.ply", 0},
+        {"nan.obj", 0}, {"nan_ascii.stl", 0}, {"nan_binary.stl", 0}, {"points.ply", 0}, {"truncated.ply", 0},
+        {"truncated_binary.stl", 0}, {"two_vertex_elements.ply", 0}, {"utf16.obj", 0},
+    };
+    for (const auto& [name, triangles] : seeds) {
+        const std::string path = std::string(QORN_SOURCE_DIR) + "/fuzz/corpus/mesh/" + name;
+        try {
+            const Scene scene = load_mesh(path);
+            size_t count = 0;
+            for (const Mesh& m : scene.meshes) count += m.triangle_count();
+            EXPECT_EQ(count, triangles) << name;
+        } catch (const std::runtime_error& e) {
+            EXPECT_EQ(triangles, 0u) << name << ": " << e.what();
+            EXPECT_EQ(std::string(e.what()).find('\n'), std::string::npos) << name;
+        }
+    }
+}
+
 TEST(MeshFormat, ByExtensionInAnyCase) {
     EXPECT_EQ(mesh_format("a/b.c/model.OBJ"), MeshFormat::obj);
     EXPECT_EQ(mesh_format("model.Ply"), MeshFormat::ply);
