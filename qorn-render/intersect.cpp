@@ -1,5 +1,6 @@
 #include "intersect.h"
 
+#include <math.h>
 #include <string.h>
 
 #include <stdexcept>
@@ -17,11 +18,29 @@ void check(RTCDevice device, const char* what) {
 }  // namespace
 
 Intersector::Intersector(const Scene& scene, const std::vector<std::vector<miVector>>& world_vertices) {
+    // Embree aborts the process on coordinates near 1.5e18 and silently misses
+    // beyond; whatever the transforms did, nothing of that size reaches it.
+    for (size_t m = 0; m < scene.meshes.size(); ++m)
+        for (const miVector& v : world_vertices[m])
+            if (!(fabs(v.x) <= kMaxCoordinate && fabs(v.y) <= kMaxCoordinate && fabs(v.z) <= kMaxCoordinate))
+                throw std::runtime_error("mesh " + scene.meshes[m].name +
+                                         " reaches beyond +-1e12 in world space (or is not finite)");
     // One build thread: the acceleration structure, and so which of two triangles at
     // exactly the same distance a ray reports, is then the same on every machine; and
     // no worker threads outlive the render.
     device_ = rtcNewDevice("threads=1");
     if (!device_) throw std::runtime_error("Embree: cannot create a device");
+    try {
+        build(scene, world_vertices);
+    } catch (...) {
+        // The destructor does not run for a constructor that throws.
+        if (scene_) rtcReleaseScene(scene_);
+        rtcReleaseDevice(device_);
+        throw;
+    }
+}
+
+void Intersector::build(const Scene& scene, const std::vector<std::vector<miVector>>& world_vertices) {
     scene_ = rtcNewScene(device_);
     // Robust mode: watertight, so rays never slip between triangles sharing an edge.
     rtcSetSceneFlags(scene_, RTC_SCENE_FLAG_ROBUST);
@@ -32,6 +51,7 @@ Intersector::Intersector(const Scene& scene, const std::vector<std::vector<miVec
                                                  sizeof(miVector), world_vertices[m].size());
         void* indices = rtcSetNewGeometryBuffer(geometry, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT3,
                                                 3 * sizeof(uint32_t), mesh.triangle_count());
+        if (!vertices || !indices) rtcReleaseGeometry(geometry);
         check(device_, "allocating a mesh");
         memcpy(vertices, world_vertices[m].data(), world_vertices[m].size() * sizeof(miVector));
         memcpy(indices, mesh.indices.data(), mesh.indices.size() * sizeof(uint32_t));

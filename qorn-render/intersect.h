@@ -23,7 +23,8 @@ struct Hit {
 class Intersector {
 public:
     /// Builds the acceleration structure over `world_vertices` (one array per mesh of
-    /// `scene`, world space). Throws std::runtime_error when Embree fails.
+    /// `scene`, world space). Throws std::runtime_error when Embree fails or a vertex
+    /// is not finite within +-kMaxCoordinate, which Embree cannot take.
     Intersector(const Scene& scene, const std::vector<std::vector<miVector>>& world_vertices);
     ~Intersector();
     Intersector(const Intersector&) = delete;
@@ -33,6 +34,8 @@ public:
     Hit nearest(const Ray& ray, double t_min) const;
 
 private:
+    void build(const Scene& scene, const std::vector<std::vector<miVector>>& world_vertices);
+
     RTCDevice device_ = nullptr;
     RTCScene scene_ = nullptr;
 };

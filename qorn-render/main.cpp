@@ -10,11 +10,13 @@
 #include <map>
 #include <stdexcept>
 
+#include "mesh_file.h"
 #include "noise_slices.h"
 #include "numbers.h"
 #include "plugin.h"
 #include "renderer.h"
 #include "view_options.h"
+#include "resource_use.h"
 
 namespace qorn::render {
 namespace {
@@ -157,7 +159,10 @@ int run_render(const RenderOptions& o) {
         inputs.push_back({"the shader declaration", plugin->declaration_path()});
     }
 
-    const Scene scene = o.obj.empty() ? default_scene() : load_obj(o.obj);
+    auto phase = std::chrono::steady_clock::now();
+    const Scene scene = o.obj.empty() ? default_scene()
+                                      : load_mesh(o.obj, settings.progress ? terminal_load_progress() : nullptr);
+    const double load_seconds = seconds_since(phase);
     const double aspect = static_cast<double>(settings.width) / settings.height;
     const Vec3 eye = o.eye.empty() ? Vec3{} : vec3_in(o.eye, "--eye", kMaxCoordinate);
     const Vec3 target = o.look_at.empty() ? Vec3{} : vec3_in(o.look_at, "--look-at", kMaxCoordinate);
@@ -171,7 +176,9 @@ int run_render(const RenderOptions& o) {
     // Every frame's output is checked before the first is rendered.
     for (const Frame& frame : frames) check_output(frame.path, inputs);
     for (const Frame& frame : frames) {
-        const Renderer renderer(scene, frame.camera, shader, settings);
+        phase = std::chrono::steady_clock::now();
+        const Renderer renderer(scene, frame.camera, shader, settings);  // builds the acceleration structure
+        const double build_seconds = seconds_since(phase);
         RenderStats stats;
         const Image image = renderer.render(stats);
         write_image(image, frame.path, picture, inputs);
@@ -185,7 +192,8 @@ int run_render(const RenderOptions& o) {
                     static_cast<unsigned long long>(stats.connected_calls));
             if (stats.unshaded)
                 fprintf(stderr, "; %llu unshaded (the shader returned false)", static_cast<unsigned long long>(stats.unshaded));
-            fprintf(stderr, "\n");
+            fprintf(stderr, "; load %.2f s, build %.2f s, render %.2f s, peak memory %.0f MiB\n", load_seconds,
+                    build_seconds, stats.seconds, peak_memory_mib());
         }
     }
     return 0;
@@ -272,7 +280,7 @@ int main(int argc, char** argv) {
     render->add_flag("--half", r.half, "EXR in 16-bit half floats (default: 32-bit float)");
     render->add_option("--plugin", r.plugin, "shader plug-in (its NAME.mi declaration beside it)")->capture_default_str();
     render->add_option("--shader", r.shader, "shader to use (default: the first the declaration names)");
-    render->add_option("--obj", r.obj, "Wavefront OBJ file (default: the built-in scene)");
+    render->add_option("--obj,--mesh", r.obj, "mesh file: .obj, .ply or .stl (default: the built-in scene)");
     render->add_option("-W,--width", r.settings.width, "image width in pixels")->check(CLI::Range(1, 16384))->capture_default_str();
     render->add_option("-H,--height", r.settings.height, "image height in pixels")->check(CLI::Range(1, 16384))->capture_default_str();
     render->add_option("-s,--samples", r.settings.samples, "jittered samples per pixel")->check(CLI::Range(1, 1024))->capture_default_str();

@@ -1,66 +1,65 @@
-// Wavefront OBJ files through Debian's tinyobjloader.
-#include <tiny_obj_loader.h>
+// Wavefront OBJ: vertices ("v x y z [w]") and polygon faces ("f v[/vt][/vn] ..."), one
+// mesh for each "o" or "g" group that has faces. Texture coordinates, normals, lines,
+// points, smoothing groups and materials are not needed to draw wires and are skipped;
+// "mtllib" is never followed, so an OBJ cannot make the renderer open another file.
+#include <string.h>
 
-#include <stdexcept>
-
-#include "scene.h"
+#include "mesh_reading.h"
 
 namespace qorn::render {
 
 namespace {
 
-std::string first_line(const std::string& text) {
-    std::string line = text.substr(0, text.find('\n'));
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
-    return line;
+using mesh::fail;
+
+/// The vertex a face corner names: its first number, 1-based, or negative counting
+/// back from the last vertex defined so far.
+uint32_t corner_vertex(std::string_view corner, size_t defined, const mesh::Where& where) {
+    const std::string_view first = corner.substr(0, corner.find('/'));
+    const int64_t i = mesh::whole_number(first, where);
+    const int64_t n = static_cast<int64_t>(defined);
+    const int64_t v = i > 0 ? i - 1 : n + i;
+    if (i == 0 || v < 0 || v >= n)
+        fail(where, "face corner " + std::string(first) + " names no vertex (" + std::to_string(defined) +
+                        " defined so far)");
+    return static_cast<uint32_t>(v);
 }
 
 }  // namespace
 
-Scene load_obj(const std::string& path) {
-    tinyobj::ObjReaderConfig config;
-    // Polygons are split here, as fans: tinyobjloader would split a quad along its
-    // shorter diagonal, which would make the edge numbering depend on the shape.
-    config.triangulate = false;
-    config.vertex_color = false;
-    config.mtl_search_path = "";
-    tinyobj::ObjReader reader;
-    if (!reader.ParseFromFile(path, config)) {
-        const std::string why = first_line(reader.Error());
-        throw std::runtime_error(path + ": " + (why.empty() ? "cannot read the OBJ file" : why));
-    }
-    const std::vector<tinyobj::real_t>& xyz = reader.GetAttrib().vertices;
-    const size_t vertex_count = xyz.size() / 3;
-
-    Scene scene;
-    for (const tinyobj::shape_t& shape : reader.GetShapes()) {
-        Mesh mesh;
-        mesh.name = shape.name.empty() ? "mesh" + std::to_string(scene.meshes.size()) : shape.name;
-        std::vector<int> corners;
-        for (const tinyobj::index_t& i : shape.mesh.indices) {
-            if (i.vertex_index < 0 || static_cast<size_t>(i.vertex_index) >= vertex_count)
-                throw std::runtime_error(path + ": shape " + mesh.name + " uses a vertex that does not exist");
-            corners.push_back(i.vertex_index);
-        }
-        // The mesh keeps the vertices it uses, in file order.
-        std::vector<int64_t> local(vertex_count, -1);
-        for (int c : corners) local[static_cast<size_t>(c)] = 0;
-        for (size_t v = 0; v < vertex_count; ++v)
-            if (local[v] == 0) {
-                local[v] = static_cast<int64_t>(mesh.vertices.size());
-                mesh.vertices.push_back({xyz[3 * v], xyz[3 * v + 1], xyz[3 * v + 2]});
+Scene parse_obj(const char* data, size_t size, const std::string& name, const LoadProgress& progress) {
+    mesh::TextLines lines(data, size, name, &progress);
+    mesh::MeshBuilder builder;
+    std::string group;
+    std::vector<uint32_t> corners;
+    std::string_view line, keyword, word;
+    while (lines.next(line)) {
+        if (!mesh::next_word(line, keyword) || keyword[0] == '#') continue;
+        if (keyword == "v") {
+            if (builder.vertices.size() >= UINT32_MAX) fail(lines.where(), "too many vertices");
+            miVector v;
+            for (float* c : {&v.x, &v.y, &v.z}) {
+                if (!mesh::next_word(line, word)) fail(lines.where(), "a vertex needs three coordinates");
+                *c = mesh::coordinate(word, lines.where());
             }
-        size_t first = 0;
-        for (unsigned char n : shape.mesh.num_face_vertices) {
-            for (size_t k = 1; k + 1 < n; ++k)
-                for (size_t corner : {first, first + k, first + k + 1})
-                    mesh.indices.push_back(static_cast<uint32_t>(local[static_cast<size_t>(corners[corner])]));
-            first += n;
+            builder.vertices.push_back(v);
+        } else if (keyword == "f") {
+            corners.clear();
+            while (mesh::next_word(line, word))
+                corners.push_back(corner_vertex(word, builder.vertices.size(), lines.where()));
+            if (corners.size() < 3)
+                fail(lines.where(), "a face needs three corners or more, not " + std::to_string(corners.size()));
+            builder.polygon(corners.data(), corners.size());
+        } else if (keyword == "o" || keyword == "g") {
+            // A new group starts a new mesh once the current one has faces; the
+            // triangles' numbering starts again with it.
+            if (builder.mesh_has_triangles()) builder.finish_mesh(group);
+            group = std::string(mesh::trimmed(line));
         }
-        if (!mesh.indices.empty()) scene.meshes.push_back(std::move(mesh));
     }
-    validate(scene, path);
-    return scene;
+    builder.finish_mesh(group, true);
+    if (progress) progress(1.0);
+    return builder.scene(name);
 }
 
 }  // namespace qorn::render

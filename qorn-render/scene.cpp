@@ -89,8 +89,9 @@ void validate(const Scene& scene, const std::string& what) {
                 throw std::runtime_error(what + ": mesh " + mesh.name + " uses vertex " + std::to_string(i) +
                                          " of " + std::to_string(mesh.vertices.size()));
         for (const miVector& v : mesh.vertices)
-            if (!isfinite(v.x) || !isfinite(v.y) || !isfinite(v.z))
-                throw std::runtime_error(what + ": mesh " + mesh.name + " has a vertex that is not a finite number");
+            if (!(fabs(v.x) <= kMaxCoordinate && fabs(v.y) <= kMaxCoordinate && fabs(v.z) <= kMaxCoordinate))
+                throw std::runtime_error(what + ": mesh " + mesh.name +
+                                         " has a vertex that is not a finite number within +-1e12");
         triangles += mesh.triangle_count();
     }
     if (triangles == 0) throw std::runtime_error(what + ": no triangles");

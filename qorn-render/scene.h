@@ -48,15 +48,11 @@ Mesh sphere_mesh(const std::string& name, int rings, int segments);
 /// in front of them, each in its own object space. Looked at by default_camera().
 Scene default_scene();
 
-/// Loads every shape of a Wavefront OBJ file as one mesh (identity transform); faces
-/// with more than three corners are split into fans (a quad into a triangle pair).
-/// Throws std::runtime_error, with a one-line message naming the file, when the file
-/// cannot be read or parsed, an index is out of range, a coordinate is not finite, or
-/// the file holds no triangle.
-Scene load_obj(const std::string& path);
+// Mesh files (OBJ, PLY, STL) are read by load_mesh() in mesh_file.h.
 
-/// Checks what the renderer relies on: indices in range, finite coordinates, at least
-/// one triangle. Throws std::runtime_error naming `what` otherwise.
+/// Checks what the renderer relies on: indices in range, coordinates finite and within
+/// +-kMaxCoordinate, at least one triangle. Throws std::runtime_error naming `what`
+/// otherwise.
 void validate(const Scene& scene, const std::string& what);
 
 /// The centre and radius of a sphere around all world-space vertices.

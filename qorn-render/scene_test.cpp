@@ -1,5 +1,6 @@
 // Meshes: quads split into even/odd triangle pairs, and OBJ files good and bad.
-#include "scene.h"
+#include "intersect.h"
+#include "mesh_file.h"
 
 #include <gtest/gtest.h>
 #include <stdio.h>
@@ -49,7 +50,7 @@ protected:
 };
 
 TEST_F(ObjFile, QuadFacesAreSplitIntoFanPairs) {
-    const Scene scene = load_obj(write("o plane\nv 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 2 0 0\nv 2 1 0\n"
+    const Scene scene = load_mesh(write("o plane\nv 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 2 0 0\nv 2 1 0\n"
                                        "f 1 2 3 4\nf 2 5 6 3\n"));
     ASSERT_EQ(scene.meshes.size(), 1u);
     const Mesh& m = scene.meshes[0];
@@ -77,7 +78,7 @@ TEST_F(ObjFile, BadFilesAreRefusedWithOneLineNamingTheFile) {
     for (const Case& c : cases) {
         const std::string path = write(c.text);
         try {
-            load_obj(path);
+            load_mesh(path);
             ADD_FAILURE() << c.what << ": accepted";
         } catch (const std::runtime_error& e) {
             const std::string message = e.what();
@@ -87,8 +88,19 @@ TEST_F(ObjFile, BadFilesAreRefusedWithOneLineNamingTheFile) {
     }
 }
 
+TEST(Intersector, RefusesWorldVerticesEmbreeCannotTake) {
+    Scene scene;
+    scene.meshes.push_back(grid_mesh("square", 1, 1));
+    for (float bad : {1.5e18f, -1.01e12f, NAN, INFINITY}) {
+        std::vector<std::vector<miVector>> world = {scene.meshes[0].vertices};
+        world[0][2].y = bad;
+        EXPECT_THROW(Intersector(scene, world), std::runtime_error) << bad;
+    }
+    EXPECT_NO_THROW(Intersector(scene, {scene.meshes[0].vertices}));
+}
+
 TEST(Obj, MissingFileIsRefused) {
-    EXPECT_THROW(load_obj("/nonexistent/scene.obj"), std::runtime_error);
+    EXPECT_THROW(load_mesh("/nonexistent/scene.obj"), std::runtime_error);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
-fuzzers=(noise_fuzz add_samples_fuzz wire_geometry_fuzz shader_fuzz declaration_fuzz numbers_fuzz)
+fuzzers=(noise_fuzz add_samples_fuzz wire_geometry_fuzz shader_fuzz declaration_fuzz numbers_fuzz mesh_fuzz)
 
 CC=clang-14 CXX=clang++-14 cmake -S . -B build/fuzz -DQORN_FUZZ=ON -DQORN_WERROR=ON \
   -DQORN_BUILD_TESTS=OFF -DQORN_BUILD_BENCH=OFF >/dev/null

@@ -7,7 +7,7 @@ packages=(
   cmake make g++ g++-multilib
   googletest libgtest-dev libbenchmark-dev
   libnoise-dev
-  libembree-dev libtinyobjloader-dev libpng-dev libopenexr-dev libcli11-dev
+  libembree-dev libpng-dev libopenexr-dev libcli11-dev
   valgrind libc6-dbg:i386
   clang-14 libclang-rt-14-dev
 )
