@@ -271,7 +271,7 @@ check_ok "noise without a declaration" noise --plugin "$work/nodecl/qorn.so" --s
 
 # What it does: info and --help list the parameters; a config file reproduces a render.
 check_ok "info" info "$qorn"
-for want in "qorn_wireframetexture, version 4" "wire_width     scalar   0.02" "even_edge      integer  0"; do
+for want in "qorn_wireframetexture, version 4" "wire_width     scalar   connected to the host's qorn_host_pixel_width (pixels 0.75" "even_edge      integer  0"; do
   grep -qF "$want" "$work/stdout" || fail "info lacks '$want'"
 done
 "$render" render --help --plugin "$qorn" > "$work/help" 2>&1

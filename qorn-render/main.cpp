@@ -67,13 +67,26 @@ std::string first_returning(const Plugin& plugin, const ShaderInstance& shader, 
     return "";
 }
 
+/// A connected host shader's own values, "name value, ...".
+std::string source_summary(const ShaderInstance& source) {
+    std::string text;
+    for (const ParamDecl& p : source.decl().params) {
+        if (source.connected(p.name)) continue;
+        text += (text.empty() ? "" : ", ") + p.name + " " + source.value_text(p.name);
+    }
+    return text;
+}
+
 /// The shader's parameters with the host's starting values, a line each.
 std::string parameter_lines(const ShaderInstance& shader, const char* indent) {
     std::string lines;
     for (const ParamDecl& p : shader.decl().params) {
-        char line[160];
-        snprintf(line, sizeof line, "%s%-14s %-8s %s\n", indent, p.name.c_str(), type_name(p.type),
-                 shader.value_text(p.name).c_str());
+        char line[320];
+        const ShaderInstance* source = shader.connected(p.name);
+        const std::string value = source ? "connected to the host's " + source->decl().name + " (" +
+                                               source_summary(*source) + "; --set " + p.name + "=VALUE takes over; see --help)"
+                                         : shader.value_text(p.name);
+        snprintf(line, sizeof line, "%s%-14s %-8s %s\n", indent, p.name.c_str(), type_name(p.type), value.c_str());
         lines += line;
     }
     return lines;
@@ -85,6 +98,7 @@ std::string shader_help(const std::string& plugin_path, const std::string& name)
         const Plugin plugin(plugin_path);
         ShaderInstance shader(plugin.shader(name));
         host_defaults(shader);
+        connect_view_shaders(ViewOptions{}, shader, {});
         return "Parameters of " + shader.decl().name + " in " + plugin_path + " (--set NAME=VALUE; starting values):\n" +
                parameter_lines(shader, "  ");
     } catch (const std::exception& e) {
@@ -237,6 +251,7 @@ int run_info(const std::string& path) {
         }
         ShaderInstance shader(entry);
         host_defaults(shader);
+        if (problem.empty()) connect_view_shaders(ViewOptions{}, shader, {});
         printf("\n%s %s, version %d, %zu parameters in %zu bytes%s\n", type_name(d.result), d.name.c_str(), d.version,
                d.params.size(), d.record_size, problem.c_str());
         fputs(parameter_lines(shader, "  ").c_str(), stdout);
