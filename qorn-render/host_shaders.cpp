@@ -13,7 +13,7 @@ namespace {
 
 const char kDeclarations[] = R"(
 declare shader
-    scalar "qorn_host_pixel_width" ( scalar "pixels" default 0.5 )
+    scalar "qorn_host_pixel_width" ( scalar "pixels" default 0.5, scalar "height_share" default 0 )
     version 1
 end declare
 declare shader
@@ -28,6 +28,7 @@ end declare
 
 struct PixelWidthParams {
     miScalar pixels;
+    miScalar height_share;
 };
 struct ShadeParams {
     miColor color;
@@ -39,12 +40,27 @@ const SampleContext& sample(const miState* state) {
     return *static_cast<const SampleContext*>(static_cast<host::Services*>(state->renderer_data));
 }
 
+/// The hit triangle's smallest height (twice its area over its longest edge), in world
+/// units; 0 for a degenerate one.
+double smallest_height(const SampleContext& s) {
+    const Mesh& mesh = s.renderer().scene().meshes[s.hit().mesh];
+    const uint32_t* tri = &mesh.indices[3 * static_cast<size_t>(s.hit().triangle)];
+    Vec3 v[3];
+    for (int i = 0; i < 3; ++i) v[i] = mesh.object_to_world.point(to_vec3(mesh.vertices[tri[i]]));
+    const double twice_area = length(cross(v[1] - v[0], v[2] - v[0]));
+    const double longest = std::max({length(v[1] - v[0]), length(v[2] - v[1]), length(v[0] - v[2])});
+    return longest > 0 ? twice_area / longest : 0;
+}
+
 miBoolean pixel_width(void* result, miState* state, void* params) {
     const auto* p = static_cast<PixelWidthParams*>(params);
     const float pixels = *static_cast<const miScalar*>(mi_eval(state, &p->pixels));
     const Renderer& renderer = sample(state).renderer();
     const double size = renderer.camera().pixel_size(to_vec3(state->point), renderer.settings().height);
-    *static_cast<miScalar*>(result) = static_cast<float>(pixels * size);
+    double width = pixels * size;
+    const double share = *static_cast<const miScalar*>(mi_eval(state, &p->height_share));
+    if (share > 0) width = std::min(width, share * smallest_height(sample(state)));
+    *static_cast<miScalar*>(result) = static_cast<float>(width);
     return miTRUE;
 }
 

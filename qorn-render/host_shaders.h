@@ -1,10 +1,12 @@
 // Shaders of the host itself, declared and called exactly like a plug-in's, for the
 // view options to connect to the surface shader's parameters:
 //
-//   scalar "qorn_host_pixel_width" (scalar "pixels" default 0.5)
+//   scalar "qorn_host_pixel_width" (scalar "pixels" default 0.5, scalar "height_share" default 0)
 //       `pixels` pixel heights measured at the hit, in internal-space (world) units: a
 //       pinhole camera's pixel grows with the hit's depth, an orthographic one does not.
 //       Connected to a width, it keeps a line the same size on screen at any scale.
+//       A `height_share` above 0 caps it at that share of the hit triangle's smallest
+//       height, so triangles smaller than the wires keep some fill.
 //   color "qorn_host_facing" (color "color", scalar "ambient" default 0.3)
 //       `color` times ambient + (1 - ambient) |n . v|, n the triangle's normal and v the
 //       ray: faces turned away from the eye darken.

@@ -15,6 +15,10 @@ void add_view_options(CLI::App& render, ViewOptions& view) {
     render.add_option("--wire-px", view.wire_px,
                       "wire width across in pixels, at any scale (--set wire_width=... in scene units takes over)")
         ->check(CLI::Range(0.0, 1000.0))->capture_default_str();
+    render.add_option("--wire-cap", view.wire_cap,
+                      "with pixel wires, each at most this share of its triangle's smallest height, so dense "
+                      "meshes keep some fill (0: no cap)")
+        ->check(CLI::Range(0.0, 1.0))->capture_default_str();
     render.add_option("--shade", view.shade,
                       "fill: flat (the shader's colours exactly), facing (darker where the surface turns away) or "
                       "headlight (lit from beside the eye)")
@@ -43,6 +47,7 @@ void connect_view_shaders(const ViewOptions& view, ShaderInstance& shader, const
         auto pixels = std::make_unique<ShaderInstance>(host_shader("qorn_host_pixel_width"));
         // wire_width is the distance from the edge's line: half the wire's width across.
         pixels->set("pixels", std::to_string(view.wire_px / 2));
+        pixels->set("height_share", std::to_string(view.wire_cap));
         shader.connect("wire_width", std::move(pixels));
     }
 

@@ -18,7 +18,12 @@ namespace qorn::render {
 
 struct ViewOptions {
     double wire_px = 1.5;        ///< the wire's width across, in pixels, unless wire_width is set or connected
-    std::string shade = "flat";  ///< "flat", "facing" or "headlight": what the fill shows of the surface
+    /// With pixel wires: the largest share of a triangle's smallest height each wire may
+    /// take (0: none), so meshes denser than the wires still show their fill.
+    double wire_cap = 1.0 / 12;
+    /// "facing" (the default: dense meshes read, and faces turned to the eye keep the
+    /// fill exactly), "flat" (the shader's colours exactly) or "headlight".
+    std::string shade = "facing";
     Orbit orbit;
     bool orthographic = false;
     int turntable = 0;           ///< frames around the up axis; 0: one picture

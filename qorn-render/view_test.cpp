@@ -135,6 +135,7 @@ TEST_F(View, WiresAreAsManyPixelsWideAsAsked) {
             scene.meshes.push_back(m);
             ViewOptions view;
             view.wire_px = px;
+            view.wire_cap = 0;  // the width asked for, however large the triangles are on screen
             const Camera camera({0, 0, distance}, {0, 0, 0}, {0, 1, 0}, 40, 1.0);
             const Bytes image = render(scene, *shader(view), camera, 64, 64);
             double across = 0;  // the wire's coverage left of the middle, along row 40
@@ -209,6 +210,7 @@ TEST_F(View, OrthographicKeepsParallelEdgesEvenlySpaced) {
         view.orbit.azimuth = 0;
         view.orbit.elevation = 0;
         view.wire_px = 3;
+        view.wire_cap = 0;
         const Camera camera = frame_scene(plane, view.orbit, orthographic, 40, 1.0);
         const Bytes image =
             render(plane, *shader(view, {"single_edge=true", "even_edge=1", "odd_edge=2"}), camera, 128, 128);
@@ -231,8 +233,24 @@ TEST_F(View, OrthographicKeepsParallelEdgesEvenlySpaced) {
     EXPECT_LT(perspective[1] * 1.15, perspective[4]) << "far rows (top) closer together";
 }
 
+TEST_F(View, WiresOnTrianglesSmallerThanTheyAreWideLeaveTheFillShowing) {
+    // A 48 by 48 grid face-on in 32 by 32 pixels: every triangle is under a pixel high,
+    // so 1.5-pixel wires alone would paint it solid.
+    Scene dense;
+    dense.meshes.push_back(grid_mesh("dense", 48, 48));
+    const Camera camera({0, 0, 2.9}, {0, 0, 0}, {0, 1, 0}, 40, 1.0);
+    ViewOptions capped, uncapped;
+    uncapped.wire_cap = 0;
+    const double pixels = 32 * 32;
+    EXPECT_LT(coverage(render(dense, *shader(uncapped), camera, 32, 32), 2), 0.02 * pixels) << "all wire";
+    const Bytes image = render(dense, *shader(capped), camera, 32, 32);
+    EXPECT_GT(coverage(image, 2), 0.4 * pixels) << "the fill shows between capped wires";
+    EXPECT_GT(coverage(image, 0), 0.15 * pixels) << "and the wires still tint it";
+}
+
 TEST_F(View, ShapeShadingDarkensTheFillAndLeavesTheWiresExact) {
     ViewOptions flat, facing, headlight;
+    flat.shade = "flat";
     facing.shade = "facing";
     headlight.shade = "headlight";
     const Bytes f = render(model(1), flat), s = render(model(1), facing), h = render(model(1), headlight);
