@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake make g++ g++-multilib
+  cmake make g++ g++-multilib python3
   googletest libgtest-dev libbenchmark-dev
   libnoise-dev
   libembree-dev libpng-dev libopenexr-dev libcli11-dev
