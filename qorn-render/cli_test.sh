@@ -8,6 +8,7 @@ render=$(realpath "$1") qorn=$(realpath "$2") cells=$(realpath "$3")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failed=0 passed=0
+source "$(dirname "$0")/cli_checks.sh"
 
 # Fixtures: broken OBJ files, plug-ins with a wrong declaration or no entry point.
 printf 'v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 9\n' > "$work/bad_index.obj"
@@ -160,36 +161,20 @@ for c in "${cases[@]}"; do
   before=$(snapshot)
   # shellcheck disable=SC2086
   timeout 20 "$render" $args > "$work/stdout" 2> "$work/stderr" < /dev/null
-  status=$?
-  lines=$(wc -l < "$work/stderr")
-  problem=""
-  if [ $status -eq 0 ]; then problem="exit status 0"
-  elif [ $status -eq 124 ]; then problem="hung"
-  elif [ $status -ge 128 ]; then problem="crashed (status $status)"
-  elif [ "$lines" -ne 1 ]; then problem="$lines lines on standard error"
-  elif ! grep -qF -- "$expected" "$work/stderr"; then problem="message lacks '$expected'"
-  elif [ "$(snapshot)" != "$before" ]; then problem="changed the folder: $(diff <(echo "$before") <(snapshot) | head -3 | tr '\n' ' ')"
+  problem=$(refusal_problem $? "$work/stderr" "$expected")
+  if [ -z "$problem" ] && [ "$(snapshot)" != "$before" ]; then
+    problem="changed the folder: $(diff <(echo "$before") <(snapshot) | head -3 | tr '\n' ' ')"
   fi
-  if [ -n "$problem" ]; then
-    echo "FAIL: $name: $problem"
-    sed 's/^/    /' "$work/stderr" | head -5
-    failed=$((failed + 1))
-  else
-    passed=$((passed + 1))
-  fi
+  tally "$name" "$problem" "$work/stderr"
 done
 
 # Good input: an OBJ quad, the default scene with a connection, the noise pictures.
 check_ok() {
   local name=$1
   shift
-  if "$render" "$@" > "$work/stdout" 2> "$work/stderr"; then
-    passed=$((passed + 1))
-  else
-    echo "FAIL: $name: exit status $?"
-    sed 's/^/    /' "$work/stderr" | head -5
-    failed=$((failed + 1))
-  fi
+  "$render" "$@" > "$work/stdout" 2> "$work/stderr"
+  local status=$?
+  tally "$name" "$([ $status -eq 0 ] || echo "exit status $status")" "$work/stderr"
 }
 check_ok "OBJ quad" render -W 32 -H 24 -s 2 --plugin "$qorn" --obj "$work/quad.obj" -o "$work/quad.png"
 check_ok "connected cells" render -W 32 -H 24 --plugin "$qorn" --connect "fill_color=$cells:qorn_cells" \

@@ -9,6 +9,7 @@ render=$1 qorn=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failed=0 passed=0
+source "$(dirname "$0")/cli_checks.sh"
 
 tri='v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n'
 printf "$tri"'v nan 0 0\n' > "$work/nan.obj"
@@ -50,36 +51,18 @@ for c in "${cases[@]}"; do
   IFS='|' read -r name expected mesh <<< "$c"
   rm -f "$out"
   timeout 30 "$render" "${base[@]}" --obj "$mesh" > "$work/stdout" 2> "$work/stderr"
-  status=$?
-  lines=$(wc -l < "$work/stderr")
-  problem=""
-  if [ $status -eq 0 ]; then problem="exit status 0"
-  elif [ $status -eq 124 ]; then problem="hung"
-  elif [ $status -ge 128 ]; then problem="crashed (status $status)"
-  elif [ "$lines" -ne 1 ]; then problem="$lines lines on standard error"
-  elif ! grep -qF -- "$expected" "$work/stderr"; then problem="message lacks '$expected'"
-  elif [ -e "$out" ]; then problem="wrote $out"
-  fi
-  if [ -n "$problem" ]; then
-    echo "FAIL: $name: $problem"
-    sed 's/^/    /' "$work/stderr" | head -5
-    failed=$((failed + 1))
-  else
-    passed=$((passed + 1))
-  fi
+  problem=$(refusal_problem $? "$work/stderr" "$expected")
+  if [ -z "$problem" ] && [ -e "$out" ]; then problem="wrote $out"; fi
+  tally "$name" "$problem" "$work/stderr"
 done
 
 render_ok() {
   local name=$1 mesh=$2 png=$3
   shift 3
-  if timeout 30 "$render" render -W 48 -H 32 -s 2 -q --plugin "$qorn" --obj "$mesh" -o "$png" "$@" \
-      > "$work/stdout" 2> "$work/stderr"; then
-    passed=$((passed + 1))
-  else
-    echo "FAIL: $name: exit status $?"
-    sed 's/^/    /' "$work/stderr" | head -5
-    failed=$((failed + 1))
-  fi
+  timeout 30 "$render" render -W 48 -H 32 -s 2 -q --plugin "$qorn" --obj "$mesh" -o "$png" "$@" \
+    > "$work/stdout" 2> "$work/stderr"
+  local status=$?
+  tally "$name" "$([ $status -eq 0 ] || echo "exit status $status")" "$work/stderr"
 }
 
 # Materials are never opened, whatever they are: these would block or never end.
