@@ -1,20 +1,27 @@
 // The Euclidean search, arranged for speed without changing a bit of its result.
 //
 // For queries whose scaled coordinates satisfy 2^-10 <= |a| < 2^19 (or a == 0), every
-// offset component of every candidate is exactly Y·2^-33 for the odd integer
-// Y = 2s + K, with s the point's generator draw and K fixed per cube and axis: the
-// point's position (s + 0.5)·2^-32 + cube has at most 53 significant bits there, and so
-// has its difference from the query. Squares and sums of Y are then the double
-// operations of the plain transcription scaled by 2^66, which is exact, so measures and
-// their comparisons are identical. Further savings, none of which changes a result:
-//  - a box test in integers rejects most points after one generator draw: when
-//    |Y| >= R > sqrt(threshold·2^66) on one axis, the measure is at least the threshold;
-//  - every draw is one multiply-add from the cube seed (the generator steps folded), so
-//    a rejected point costs a handful of instructions and no identifier;
+// offset component of every candidate, scaled by 2^32, is exactly D = (s - 2^31) + K on
+// the half-integer grid, with s the point's generator draw and K = 2^31 + 0.5 +
+// (cube - a)·2^32 fixed per cube and axis: the point's position (s + 0.5)·2^-32 + cube
+// has at most 53 significant bits there, and so has its difference from the query.
+// Squares and sums of D are then the double operations of the plain transcription
+// scaled by 2^64, which is exact, so measures and their comparisons are identical.
+// Further savings, none of which changes a result:
+//  - every draw is one multiply-add from the cube seed (the generator steps folded), and
+//    SSE2 forms two points' draws and measures at once; all points of a cube are measured
+//    and the count only masks them, so the count costs no branch; the fifth point, in
+//    one cube of nine, is measured only when it exists;
 //  - cube hashes and K are formed once per query and axis for the three steps;
-//  - a neighbour across a face whose bound already fails can never be visited later
-//    (the threshold only falls), so edges and corners are drawn from the open faces.
+//  - neighbours are visited in the documented order, but faces are chosen once, by
+//    which of them are open after the central cube, and edges and corners only among
+//    the faces still open after the faces. Every point of a neighbour measures at least
+//    its bound (rounding is monotonic) and the threshold only falls, so a neighbour whose
+//    bound fails holds no point that could enter the list at its place in the order:
+//    visiting it anyway leaves every entry, and every tie, exactly as the documented
+//    search leaves them.
 // Other queries take the plain transcription.
+#include <emmintrin.h>
 #include <math.h>
 
 #include "nearest_search.h"
@@ -38,72 +45,83 @@ static_assert(lcg_power(4).mul == 49518929u && lcg_power(4).add == 2381041692u,
               "four generator steps per point");
 
 /// Point j of a cube has identifier lcg^(1+4j)(seed) and draws lcg^(2+4j+axis)(seed).
-template <int Point>
-constexpr Affine kPointId = lcg_power(1 + 4 * Point);
-template <int Point, int Axis>
-constexpr Affine kPointDraw = lcg_power(2 + 4 * Point + Axis);
+constexpr Affine point_id(int point) { return lcg_power(1 + 4 * point); }
+constexpr Affine point_draw(int point, int axis) { return lcg_power(2 + 4 * point + axis); }
 
 inline bool in_fast_domain(float a) {
     float m = fabsf(a);
     return m < 0x1p19f && (m >= 0x1p-10f || m == 0.0f);
 }
 
-constexpr double kScaleUp = 0x1p66;      // measure -> Y units
-constexpr double kScaleDown = 0x1p-66;   // Y units -> measure
-constexpr double kOffsetUnit = 0x1p-33;  // Y -> offset component
-constexpr int64_t kOneCube = int64_t{1} << 33;  // a cube step in Y units
+constexpr double kScaleUp = 0x1p64;      // measure -> D units
+constexpr double kScaleDown = 0x1p-64;   // D units -> measure
+constexpr double kOffsetUnit = 0x1p-32;  // D -> offset component
 
-// Edges and corners (neighbours 6 to 25) that remain possible for each set of open
-// faces; face bit 2·axis is the lower face, 2·axis+1 the upper one.
-struct Candidates {
+/// Multipliers and addends of the draws of points 2p and 2p+1 along one axis, in the
+/// even 32-bit lanes as the SSE2 unsigned multiply takes them. The addends carry 2^31,
+/// so the draws read as signed integers are s - 2^31.
+struct DrawPair {
+    alignas(16) uint32_t mul[4];
+    alignas(16) uint32_t add[4];
+};
+struct DrawTable {
+    DrawPair pair[3][3];  // [point pair][axis]
+    Affine id[5];
+};
+constexpr DrawTable make_draws() {
+    DrawTable t{};
+    for (int p = 0; p < 3; ++p)
+        for (int a = 0; a < 3; ++a) {
+            const Affine first = point_draw(2 * p, a), second = point_draw(2 * p + 1, a);
+            t.pair[p][a] = DrawPair{{first.mul, 0u, second.mul, 0u},
+                                    {first.add + 0x80000000u, 0u, second.add + 0x80000000u, 0u}};
+        }
+    for (int j = 0; j < 5; ++j) t.id[j] = point_id(j);
+    return t;
+}
+constexpr DrawTable kDraws = make_draws();
+
+/// Faces in visiting order; bit i of an open-face set stands for face i:
+/// lower x, lower y, lower z, upper x, upper y, upper z.
+constexpr unsigned face_bit(int axis, int step) { return 1u << (step < 0 ? axis : 3 + axis); }
+
+/// The neighbours of one group (faces, edges or corners) whose faces are all in an open
+/// set, in visiting order, as indices (step + 1) into the per-axis tables.
+template <int Max>
+struct Group {
     uint8_t count;
-    uint8_t neighbour[20];
+    uint8_t at[Max][3];
+    uint8_t term[Max][3];  // the face terms of the bound, in the order added; 6 is zero
 };
-constexpr unsigned faces_needed(Step s) {
-    const int8_t step[3] = {s.x, s.y, s.z};
-    unsigned need = 0;
-    for (int a = 0; a < 3; ++a)
-        if (step[a] != 0) need |= 1u << (2 * a + (step[a] > 0));
-    return need;
-}
-struct CandidateTable {
-    Candidates open[64];
+template <int Max>
+struct GroupTable {
+    Group<Max> open[64];
 };
-constexpr CandidateTable make_candidates() {
-    CandidateTable t{};
+template <int Max>
+constexpr GroupTable<Max> make_group(int first, int end) {
+    GroupTable<Max> t{};
     for (unsigned open = 0; open < 64; ++open) {
-        Candidates& c = t.open[open];
-        for (int n = 6; n < 26; ++n)
-            if ((faces_needed(kNeighbours[n]) & ~open) == 0)
-                c.neighbour[c.count++] = static_cast<uint8_t>(n);
+        Group<Max>& g = t.open[open];
+        for (int n = first; n < end; ++n) {
+            const int8_t step[3] = {kNeighbours[n].x, kNeighbours[n].y, kNeighbours[n].z};
+            unsigned need = 0;
+            for (int a = 0; a < 3; ++a)
+                if (step[a] != 0) need |= face_bit(a, step[a]);
+            if ((need & ~open) != 0) continue;
+            int used = 0;
+            for (int a = 0; a < 3; ++a) {
+                g.at[g.count][a] = static_cast<uint8_t>(step[a] + 1);
+                g.term[g.count][a] = 6;
+                if (step[a] != 0) g.term[g.count][used++] = static_cast<uint8_t>(step[a] < 0 ? a : 3 + a);
+            }
+            ++g.count;
+        }
     }
     return t;
 }
-constexpr CandidateTable kCandidates = make_candidates();
-
-// A neighbour's bound as indices of face terms (in bit order: lower x, upper x, lower y,
-// upper y, lower z, upper z; 6 is a zero term), and its step indices (step + 1).
-struct Neighbour {
-    uint8_t first, second, third;
-    uint8_t ix, iy, iz;
-};
-struct NeighbourTable {
-    Neighbour at[26];
-};
-constexpr NeighbourTable make_neighbour_info() {
-    NeighbourTable t{};
-    for (int n = 0; n < 26; ++n) {
-        const int8_t step[3] = {kNeighbours[n].x, kNeighbours[n].y, kNeighbours[n].z};
-        uint8_t term[3] = {6, 6, 6};
-        int used = 0;
-        for (int a = 0; a < 3; ++a)
-            if (step[a] != 0) term[used++] = static_cast<uint8_t>(2 * a + (step[a] > 0));
-        t.at[n] = Neighbour{term[0], term[1], term[2], static_cast<uint8_t>(step[0] + 1),
-                            static_cast<uint8_t>(step[1] + 1), static_cast<uint8_t>(step[2] + 1)};
-    }
-    return t;
-}
-constexpr NeighbourTable kNeighbourInfo = make_neighbour_info();
+constexpr GroupTable<6> kFaces = make_group<6>(0, 6);
+constexpr GroupTable<12> kEdges = make_group<12>(6, 18);
+constexpr GroupTable<8> kCorners = make_group<8>(18, 26);
 
 /// The search state. Which optional lists are written is fixed per instance, so the hot
 /// code never tests for them.
@@ -116,43 +134,49 @@ public:
         set_axis(0, q.cube[0], q.at.x, kHashX);
         set_axis(1, q.cube[1], q.at.y, kHashY);
         set_axis(2, q.cube[2], q.at.z, kHashZ);
-        limit_ = distances_[last_];
-        limit_scaled_ = limit_ * kScaleUp;
-        refresh_box();
+        follow_threshold();
     }
 
     void run(const Query& q) {
-        visit<0>(1, 1, 1);
+        static constexpr uint8_t kCentre[3] = {1, 1, 1};
+        visit(kCentre);
         const FaceTerms t = face_terms(q);
-        const double term[7] = {t.lower[0], t.upper[0], t.lower[1], t.upper[1],
-                                t.lower[2], t.upper[2], 0.0};
-        // Faces; the moving axis rejects most points, so it is tested first.
-        if (term[0] < limit_) visit<0>(0, 1, 1);
-        if (term[2] < limit_) visit<1>(1, 0, 1);
-        if (term[4] < limit_) visit<2>(1, 1, 0);
-        if (term[1] < limit_) visit<0>(2, 1, 1);
-        if (term[3] < limit_) visit<1>(1, 2, 1);
-        if (term[5] < limit_) visit<2>(1, 1, 2);
-        // An edge or corner bound is at least each of its face terms (rounding is
-        // monotonic) and the threshold only falls: a face that fails now closes every
-        // neighbour across it for good.
-        const double limit = limit_;
-        const unsigned open = static_cast<unsigned>(term[0] < limit) |
-                              static_cast<unsigned>(term[1] < limit) << 1 |
-                              static_cast<unsigned>(term[2] < limit) << 2 |
-                              static_cast<unsigned>(term[3] < limit) << 3 |
-                              static_cast<unsigned>(term[4] < limit) << 4 |
-                              static_cast<unsigned>(term[5] < limit) << 5;
-        const Candidates& c = kCandidates.open[open];
-        for (const uint8_t* n = c.neighbour; n != c.neighbour + c.count; ++n) {
-            const Neighbour& b = kNeighbourInfo.at[*n];
-            // Corners add the z term last; edges add the zero term 6.
-            const double bound = (term[b.first] + term[b.second]) + term[b.third];
-            if (bound < limit_) visit<0>(b.ix, b.iy, b.iz);
-        }
+        // Face terms in D units, like the threshold they meet (scaling by 2^64 is exact).
+        const __m128d up = _mm_set1_pd(kScaleUp);
+        const __m128d terms[3] = {_mm_mul_pd(_mm_set_pd(t.lower[1], t.lower[0]), up),
+                                  _mm_mul_pd(_mm_set_pd(t.upper[0], t.lower[2]), up),
+                                  _mm_mul_pd(_mm_set_pd(t.upper[2], t.upper[1]), up)};
+        alignas(16) double term[8];
+        _mm_store_pd(term, terms[0]);
+        _mm_store_pd(term + 2, terms[1]);
+        _mm_store_pd(term + 4, terms[2]);
+        term[6] = 0.0;
+        // Faces open after the central cube are all visited (a mispredicted test costs more
+        // than a visit); edges and corners come from the faces still open, and each is
+        // tested with its own bound, which prunes enough to pay for the test.
+        visit_group<false>(kFaces.open[open_faces(terms)], term);
+        visit_group<true>(kEdges.open[open_faces(terms)], term);
+        visit_group<true>(kCorners.open[open_faces(terms)], term);
     }
 
 private:
+    /// The faces whose squared distance is below the current threshold.
+    QORN_INLINE unsigned open_faces(const __m128d terms[3]) const {
+        return static_cast<unsigned>(_mm_movemask_pd(_mm_cmplt_pd(terms[0], limit_pair_))) |
+               static_cast<unsigned>(_mm_movemask_pd(_mm_cmplt_pd(terms[1], limit_pair_))) << 2 |
+               static_cast<unsigned>(_mm_movemask_pd(_mm_cmplt_pd(terms[2], limit_pair_))) << 4;
+    }
+
+    template <bool kRetest, int Max>
+    QORN_INLINE void visit_group(const Group<Max>& g, const double term[8]) {
+        for (int n = 0; n < g.count; ++n) {
+            if (kRetest) {
+                const double bound = (term[g.term[n][0]] + term[g.term[n][1]]) + term[g.term[n][2]];
+                if (!(bound < limit_scaled_)) continue;
+            }
+            visit(g.at[n]);
+        }
+    }
 
     /// The hash terms and K of one axis, for the cube coordinates c-1, c and c+1.
     void set_axis(int axis, int32_t c, float at, uint32_t hash_mul) {
@@ -160,60 +184,71 @@ private:
         hash_[axis][0] = h - hash_mul;
         hash_[axis][1] = h;
         hash_[axis][2] = h + hash_mul;
-        const int64_t k = 1 + static_cast<int64_t>((static_cast<double>(c) - at) * 0x1p33);
-        k_[axis][0] = k - kOneCube;
-        k_[axis][1] = k;
-        k_[axis][2] = k + kOneCube;
+        // Exact: the difference has at most 53 significant bits, scaling by 2^32 is exact
+        // and the sum stays on the half-integer grid below 2^52.
+        const __m128d k = _mm_set1_pd((static_cast<double>(c) - at) * 0x1p32 + (0x1p31 + 0.5));
+        const __m128d step = _mm_set1_pd(0x1p32);
+        _mm_store_pd(k_[axis][0], _mm_sub_pd(k, step));
+        _mm_store_pd(k_[axis][1], k);
+        _mm_store_pd(k_[axis][2], _mm_add_pd(k, step));
     }
 
-    /// The cube being merged: its seed, K per axis and the box offsets Y + R - 1.
-    struct Cube {
-        uint32_t seed;
-        int64_t k[3];
-        int64_t l[3];
-    };
-
-    /// Merges the points of the cube at step (ix-1, iy-1, iz-1) from the central one,
-    /// box-testing axis A0 first.
-    template <int A0>
-    QORN_INLINE void visit(int ix, int iy, int iz) {
-        Cube cube;
-        cube.seed = hash_[0][ix] + hash_[1][iy] + hash_[2][iz];
-        const int32_t count = cube_point_count(cube.seed);
-        if (count <= 0) return;
-        if (box_stale_) refresh_box();
-        cube.k[0] = k_[0][ix];
-        cube.k[1] = k_[1][iy];
-        cube.k[2] = k_[2][iz];
-        for (int a = 0; a < 3; ++a) cube.l[a] = cube.k[a] + box_r1_;
-        point<0, A0>(cube);
-        if (count > 1) point<1, A0>(cube);
-        if (count > 2) point<2, A0>(cube);
-        if (count > 3) point<3, A0>(cube);
-        if (count > 4) point<4, A0>(cube);
+    /// D of points 2p and 2p+1 along one axis.
+    QORN_INLINE static __m128d offsets_of(__m128i seed, const DrawPair& c, __m128d k) {
+        __m128i s = _mm_mul_epu32(seed, _mm_load_si128(reinterpret_cast<const __m128i*>(c.mul)));
+        s = _mm_add_epi64(s, _mm_load_si128(reinterpret_cast<const __m128i*>(c.add)));
+        return _mm_add_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(s, 0x08)), k);
     }
 
-    template <int J, int A0>
-    QORN_INLINE void point(const Cube& cube) {
-        constexpr int A1 = (A0 + 1) % 3, A2 = (A0 + 2) % 3;
-        const int64_t s0 = 2 * static_cast<int64_t>(kPointDraw<J, A0>(cube.seed));
-        if (static_cast<uint64_t>(s0 + cube.l[A0]) >= box_w_) return;
-        const int64_t s1 = 2 * static_cast<int64_t>(kPointDraw<J, A1>(cube.seed));
-        if (static_cast<uint64_t>(s1 + cube.l[A1]) >= box_w_) return;
-        const int64_t s2 = 2 * static_cast<int64_t>(kPointDraw<J, A2>(cube.seed));
-        if (static_cast<uint64_t>(s2 + cube.l[A2]) >= box_w_) return;
-        double y[3];
-        y[A0] = static_cast<double>(s0 + cube.k[A0]);
-        y[A1] = static_cast<double>(s1 + cube.k[A1]);
-        y[A2] = static_cast<double>(s2 + cube.k[A2]);
-        const double m = (y[0] * y[0] + y[1] * y[1]) + y[2] * y[2];
-        if (!(m < limit_scaled_)) return;
-        insert(m * kScaleDown, kPointId<J>(cube.seed), y);
+    /// Measures (in D units) of points 2p and 2p+1.
+    QORN_INLINE static __m128d measure_pair(__m128i seed, int p, const __m128d k[3]) {
+        const __m128d dx = offsets_of(seed, kDraws.pair[p][0], k[0]);
+        const __m128d dy = offsets_of(seed, kDraws.pair[p][1], k[1]);
+        const __m128d dz = offsets_of(seed, kDraws.pair[p][2], k[2]);
+        return _mm_add_pd(_mm_add_pd(_mm_mul_pd(dx, dx), _mm_mul_pd(dy, dy)), _mm_mul_pd(dz, dz));
     }
 
-    /// Admits a point known to beat the threshold: after every entry equal to it, the
-    /// tail moving down one place as the position is found.
-    QORN_INLINE void insert(double m, uint32_t id, const double y[3]) {
+    QORN_INLINE unsigned below_limit(__m128d m) const {
+        return static_cast<unsigned>(_mm_movemask_pd(_mm_cmplt_pd(m, limit_pair_)));
+    }
+
+    /// Merges the points of the cube at step (at[0]-1, at[1]-1, at[2]-1) from the central
+    /// one: all its points are measured, and those beyond its count are masked off.
+    QORN_INLINE void visit(const uint8_t at[3]) {
+        const uint32_t seed = hash_[0][at[0]] + hash_[1][at[1]] + hash_[2][at[2]];
+        const int32_t count = cube_point_count(seed);
+        const __m128i sv = _mm_set1_epi32(static_cast<int32_t>(seed));
+        const __m128d k[3] = {_mm_load_pd(k_[0][at[0]]), _mm_load_pd(k_[1][at[1]]),
+                              _mm_load_pd(k_[2][at[2]])};
+        const __m128d m0 = measure_pair(sv, 0, k), m1 = measure_pair(sv, 1, k);
+        unsigned below = below_limit(m0) | below_limit(m1) << 2;
+        __m128d m2 = _mm_setzero_pd();
+        if (__builtin_expect(count == 5, 0)) {
+            m2 = measure_pair(sv, 2, k);
+            below |= below_limit(m2) << 4;
+        }
+        below &= (1u << count) - 1u;  // count is 0 to 5
+        if (below) admit(below, seed, at, m0, m1, m2);
+    }
+
+    /// Admits, in point order, the points that were below the threshold at the start of
+    /// the cube and are still below it when their turn comes.
+    __attribute__((noinline)) void admit(unsigned below, uint32_t seed, const uint8_t at[3],
+                                         __m128d m0, __m128d m1, __m128d m2) {
+        alignas(16) double m[6];
+        _mm_store_pd(m, m0);
+        _mm_store_pd(m + 2, m1);
+        _mm_store_pd(m + 4, m2);
+        do {
+            const int j = __builtin_ctz(below);
+            below &= below - 1;
+            if (m[j] < limit_scaled_) insert(m[j] * kScaleDown, seed, at, j);
+        } while (below);
+    }
+
+    /// Admits point j of a cube, known to beat the threshold: after every entry equal to
+    /// it, the tail moving down one place as the position is found.
+    QORN_INLINE void insert(double m, uint32_t seed, const uint8_t at[3], int j) {
         unsigned long i = last_;
         while (i > 0 && m < distances_[i - 1]) {
             distances_[i] = distances_[i - 1];
@@ -222,37 +257,34 @@ private:
             --i;
         }
         distances_[i] = static_cast<float>(m);
-        if (kIds) ids_[i] = id;
-        if (kOffsets)
-            offsets_[i] = miVector{static_cast<float>(y[0] * kOffsetUnit),
-                                   static_cast<float>(y[1] * kOffsetUnit),
-                                   static_cast<float>(y[2] * kOffsetUnit)};
-        limit_ = distances_[last_];
-        limit_scaled_ = limit_ * kScaleUp;
-        box_stale_ = true;
+        if (kIds) ids_[i] = kDraws.id[j](seed);
+        if (kOffsets) {
+            // The point's D again, one axis at a time, as its pair lane formed it.
+            float o[3];
+            for (int a = 0; a < 3; ++a) {
+                const DrawPair& c = kDraws.pair[j >> 1][a];
+                const uint32_t s = c.mul[2 * (j & 1)] * seed + c.add[2 * (j & 1)];
+                const double d = static_cast<double>(static_cast<int32_t>(s)) + k_[a][at[a]][0];
+                o[a] = static_cast<float>(d * kOffsetUnit);
+            }
+            offsets_[i] = miVector{o[0], o[1], o[2]};
+        }
+        follow_threshold();
     }
 
-    /// The box follows the threshold once per cube: a box from an earlier, higher
-    /// threshold is only looser, and the exact comparison decides.
-    void refresh_box() {
-        // R > sqrt(limit_scaled_) for certain: truncation loses < 1, rounding far less.
-        const int64_t r = static_cast<int64_t>(sqrt(limit_scaled_)) + 2;
-        box_r1_ = r - 1;
-        box_w_ = static_cast<uint64_t>(2 * r - 1);
-        box_stale_ = false;
+    void follow_threshold() {
+        limit_scaled_ = static_cast<double>(distances_[last_]) * kScaleUp;
+        limit_pair_ = _mm_set1_pd(limit_scaled_);
     }
 
     const unsigned long last_;
     float* const distances_;
     miVector* const offsets_;
     unsigned long* const ids_;
-    uint32_t hash_[3][3];  // hash term of cube coordinate c-1, c, c+1 per axis
-    int64_t k_[3][3];      // K of cube coordinate c-1, c, c+1 per axis
-    double limit_;         // the threshold distances[order-1]
-    double limit_scaled_;  // the same in Y units (·2^66)
-    int64_t box_r1_;       // R - 1: a point passes an axis when 0 <= Y + R - 1 < 2R - 1
-    uint64_t box_w_;       // 2R - 1
-    bool box_stale_;
+    alignas(16) double k_[3][3][2];  // K of cube coordinate c-1, c, c+1 per axis, twice
+    uint32_t hash_[3][3];            // hash term of cube coordinate c-1, c, c+1 per axis
+    double limit_scaled_;            // the threshold distances[order-1] in D units (·2^64)
+    __m128d limit_pair_;             // the same in both lanes
 };
 
 template <bool kOffsets, bool kIds>
