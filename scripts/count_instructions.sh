@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Instructions and mispredicted branches (conditional plus indirect) per FWorley::noise
 # query, counted by callgrind with its branch simulator (deterministic, unlike time), at
-# uniform points in [-100, 100]^3, on the -O2 builds of both ABIs.
+# uniform points in [-100, 100]^3, on the -O2 builds of both ABIs; beside them the least
+# time per query of 11 runs of the same loop outside valgrind (wall time, so only as
+# steady as the machine is quiet).
 # Usage: scripts/count_instructions.sh [queries] [abi...]
 #   abi: x86_64, i386 (default both). Prints one table row per case and ABI.
 # One case alone: scripts/count_instructions.sh QUERIES ABI -- ORDER MODE
@@ -33,13 +35,19 @@ count() {
                  printf "%.0f %.1f\n", ir / q, bm / q }' "$out/cg"
 }
 
-printf '| abi | order | query | instructions | mispredicted branches |\n|---|---|---|---|---|\n'
+# The least ns per query of 11 timed runs.
+least_ns() {
+  "build/$1/bench/noise_instructions" "$queries" "$2" "$3" 11 | awk '/^least ns/ { print $NF }'
+}
+
+printf '| abi | order | query | instructions | mispredicted branches | ns |\n|---|---|---|---|---|---|\n'
 for abi in "${abis[@]}"; do
   scripts/build.sh "$abi" >"$out/build.log" 2>&1 || { cat "$out/build.log"; exit 1; }
   for c in "${cases[@]}"; do
     read -r order mode <<<"$c"
     if [ "$mode" = libnoise ] && [ "$abi" != x86_64 ]; then continue; fi
     read -r ir bm <<<"$(count "$abi" "$order" "$mode")"
-    printf '| %s | %s | %s | %s | %s |\n' "$abi" "$order" "$mode" "$ir" "$bm"
+    ns=$(least_ns "$abi" "$order" "$mode")
+    printf '| %s | %s | %s | %s | %s | %s |\n' "$abi" "$order" "$mode" "$ir" "$bm" "$ns"
   done
 done
