@@ -1,4 +1,5 @@
-// The Euclidean search, arranged for speed without changing a bit of its result.
+// The searches of both overloads, arranged for speed without changing a bit of their
+// results (or, for a caller's measure, a call of it).
 //
 // For queries whose scaled coordinates satisfy 2^-10 <= |a| < 2^19 (or a == 0), every
 // offset component of every candidate, scaled by 2^32, is exactly D = (s - 2^31) + K on
@@ -20,6 +21,9 @@
 //    bound fails holds no point that could enter the list at its place in the order:
 //    visiting it anyway leaves every entry, and every tie, exactly as the documented
 //    search leaves them.
+// A caller's measure may be shorter than the bounds, so its search visits exactly the
+// documented neighbours, each tested when its turn comes, and asks the measure about every
+// point of them in order; only the points' offsets are formed the fast way.
 // Other queries take the plain transcription.
 #include <emmintrin.h>
 #include <math.h>
@@ -27,6 +31,7 @@
 #include "nearest_search.h"
 
 #define QORN_INLINE inline __attribute__((always_inline))
+#define QORN_INLINE_LAMBDA __attribute__((always_inline))
 
 namespace qorn::noise {
 namespace {
@@ -123,14 +128,20 @@ constexpr GroupTable<6> kFaces = make_group<6>(0, 6);
 constexpr GroupTable<12> kEdges = make_group<12>(6, 18);
 constexpr GroupTable<8> kCorners = make_group<8>(18, 26);
 
-/// The search state. Which optional lists are written is fixed per instance, so the hot
-/// code never tests for them.
-template <bool kOffsets, bool kIds>
+/// The caller's measure of the pluggable overload, or none for the Euclidean one.
+struct Metric {
+    const DistType* metric;
+    const miVector* dist_param;
+};
+
+/// The search state. The measure (Euclidean or the caller's) and which optional lists are
+/// written are fixed per instance, so the hot code never tests for them.
+template <bool kMetric, bool kOffsets, bool kIds>
 class FastSearch {
 public:
     FastSearch(const Query& q, unsigned long order, float* distances, miVector* offsets,
-               unsigned long* ids)
-        : last_(order - 1), distances_(distances), offsets_(offsets), ids_(ids) {
+               unsigned long* ids, Metric metric)
+        : last_(order - 1), distances_(distances), offsets_(offsets), ids_(ids), metric_(metric) {
         set_axis(0, q.cube[0], q.at.x, kHashX);
         set_axis(1, q.cube[1], q.at.y, kHashY);
         set_axis(2, q.cube[2], q.at.z, kHashZ);
@@ -151,10 +162,12 @@ public:
         _mm_store_pd(term + 2, terms[1]);
         _mm_store_pd(term + 4, terms[2]);
         term[6] = 0.0;
-        // Faces open after the central cube are all visited (a mispredicted test costs more
-        // than a visit); edges and corners come from the faces still open, and each is
-        // tested with its own bound, which prunes enough to pay for the test.
-        visit_group<false>(kFaces.open[open_faces(terms)], term);
+        // Euclidean: faces open after the central cube are all visited (a mispredicted test
+        // costs more than a visit); edges and corners come from the faces still open, and
+        // each is tested with its own bound, which prunes enough to pay for the test.
+        // A caller's measure may be shorter than the bound, so it gets exactly the
+        // documented visits: every neighbour tested when its turn comes.
+        visit_group<kMetric>(kFaces.open[open_faces(terms)], term);
         visit_group<true>(kEdges.open[open_faces(terms)], term);
         visit_group<true>(kCorners.open[open_faces(terms)], term);
     }
@@ -213,8 +226,51 @@ private:
     }
 
     /// Merges the points of the cube at step (at[0]-1, at[1]-1, at[2]-1) from the central
-    /// one: all its points are measured, and those beyond its count are masked off.
+    /// one.
     QORN_INLINE void visit(const uint8_t at[3]) {
+        if (kMetric)
+            visit_metric(at);
+        else
+            visit_euclidean(at);
+    }
+
+    /// The caller's measure of each point's single-precision offset, point by point, the
+    /// offsets formed two at a time.
+    QORN_INLINE void visit_metric(const uint8_t at[3]) {
+        const uint32_t seed = hash_[0][at[0]] + hash_[1][at[1]] + hash_[2][at[2]];
+        const int32_t count = cube_point_count(seed);
+        if (count <= 0) return;
+        const __m128i sv = _mm_set1_epi32(static_cast<int32_t>(seed));
+        const __m128d k[3] = {_mm_load_pd(k_[0][at[0]]), _mm_load_pd(k_[1][at[1]]),
+                              _mm_load_pd(k_[2][at[2]])};
+        const __m128d unit = _mm_set1_pd(kOffsetUnit);
+        miVector v[6];
+        const auto offsets_of_pair = [&](int p) QORN_INLINE_LAMBDA {
+            const __m128 x = _mm_cvtpd_ps(_mm_mul_pd(offsets_of(sv, kDraws.pair[p][0], k[0]), unit));
+            const __m128 y = _mm_cvtpd_ps(_mm_mul_pd(offsets_of(sv, kDraws.pair[p][1], k[1]), unit));
+            const __m128 z = _mm_cvtpd_ps(_mm_mul_pd(offsets_of(sv, kDraws.pair[p][2], k[2]), unit));
+            const __m128 xy = _mm_unpacklo_ps(x, y);  // x0 y0 x1 y1
+            _mm_storel_pi(reinterpret_cast<__m64*>(&v[2 * p].x), xy);
+            _mm_storeh_pi(reinterpret_cast<__m64*>(&v[2 * p + 1].x), xy);
+            _mm_store_ss(&v[2 * p].z, z);
+            _mm_store_ss(&v[2 * p + 1].z, _mm_shuffle_ps(z, z, 1));
+        };
+        offsets_of_pair(0);
+        offsets_of_pair(1);
+        if (count == 5) offsets_of_pair(2);
+        for (int j = 0; j < count; ++j) {
+            const float m = metric_.metric->distance(v[j], *metric_.dist_param);
+            if (!(m < distances_[last_])) continue;
+            const unsigned long i = make_room(m);
+            distances_[i] = m;
+            if (kIds) ids_[i] = kDraws.id[j](seed);
+            if (kOffsets) offsets_[i] = v[j];
+            follow_threshold();
+        }
+    }
+
+    /// All points of the cube are measured, and those beyond its count are masked off.
+    QORN_INLINE void visit_euclidean(const uint8_t at[3]) {
         const uint32_t seed = hash_[0][at[0]] + hash_[1][at[1]] + hash_[2][at[2]];
         const int32_t count = cube_point_count(seed);
         const __m128i sv = _mm_set1_epi32(static_cast<int32_t>(seed));
@@ -249,13 +305,7 @@ private:
     /// Admits point j of a cube, known to beat the threshold: after every entry equal to
     /// it, the tail moving down one place as the position is found.
     QORN_INLINE void insert(double m, uint32_t seed, const uint8_t at[3], int j) {
-        unsigned long i = last_;
-        while (i > 0 && m < distances_[i - 1]) {
-            distances_[i] = distances_[i - 1];
-            if (kIds) ids_[i] = ids_[i - 1];
-            if (kOffsets) offsets_[i] = offsets_[i - 1];
-            --i;
-        }
+        const unsigned long i = make_room(m);
         distances_[i] = static_cast<float>(m);
         if (kIds) ids_[i] = kDraws.id[j](seed);
         if (kOffsets) {
@@ -272,6 +322,20 @@ private:
         follow_threshold();
     }
 
+    /// The place of a measure known to beat the threshold, after every entry equal to it;
+    /// the tail moves down one place as it is found.
+    template <class Measure>
+    QORN_INLINE unsigned long make_room(Measure m) {
+        unsigned long i = last_;
+        while (i > 0 && m < distances_[i - 1]) {
+            distances_[i] = distances_[i - 1];
+            if (kIds) ids_[i] = ids_[i - 1];
+            if (kOffsets) offsets_[i] = offsets_[i - 1];
+            --i;
+        }
+        return i;
+    }
+
     void follow_threshold() {
         limit_scaled_ = static_cast<double>(distances_[last_]) * kScaleUp;
         limit_pair_ = _mm_set1_pd(limit_scaled_);
@@ -281,33 +345,54 @@ private:
     float* const distances_;
     miVector* const offsets_;
     unsigned long* const ids_;
+    const Metric metric_;
     alignas(16) double k_[3][3][2];  // K of cube coordinate c-1, c, c+1 per axis, twice
     uint32_t hash_[3][3];            // hash term of cube coordinate c-1, c, c+1 per axis
     double limit_scaled_;            // the threshold distances[order-1] in D units (·2^64)
     __m128d limit_pair_;             // the same in both lanes
 };
 
-template <bool kOffsets, bool kIds>
+template <bool kMetric, bool kOffsets, bool kIds>
 void run_fast(const Query& q, unsigned long order, float* distances, miVector* offsets,
-              unsigned long* ids) {
-    FastSearch<kOffsets, kIds> search(q, order, distances, offsets, ids);
+              unsigned long* ids, Metric metric) {
+    FastSearch<kMetric, kOffsets, kIds> search(q, order, distances, offsets, ids, metric);
     search.run(q);
+}
+
+bool in_fast_domain(const Query& q) {
+    return in_fast_domain(q.at.x) && in_fast_domain(q.at.y) && in_fast_domain(q.at.z);
+}
+
+template <bool kMetric>
+void run_fast(const Query& q, unsigned long order, float* distances, miVector* offsets,
+              unsigned long* ids, Metric metric) {
+    if (offsets && ids)
+        run_fast<kMetric, true, true>(q, order, distances, offsets, ids, metric);
+    else if (offsets)
+        run_fast<kMetric, true, false>(q, order, distances, offsets, ids, metric);
+    else if (ids)
+        run_fast<kMetric, false, true>(q, order, distances, offsets, ids, metric);
+    else
+        run_fast<kMetric, false, false>(q, order, distances, offsets, ids, metric);
 }
 
 }  // namespace
 
 void search_euclidean(const Query& q, unsigned long order, float* distances,
                       miVector* offsets, unsigned long* ids) {
-    if (!(in_fast_domain(q.at.x) && in_fast_domain(q.at.y) && in_fast_domain(q.at.z)))
-        search_euclidean_reference(q, order, distances, offsets, ids);
-    else if (offsets && ids)
-        run_fast<true, true>(q, order, distances, offsets, ids);
-    else if (offsets)
-        run_fast<true, false>(q, order, distances, offsets, ids);
-    else if (ids)
-        run_fast<false, true>(q, order, distances, offsets, ids);
+    if (in_fast_domain(q))
+        run_fast<false>(q, order, distances, offsets, ids, Metric{nullptr, nullptr});
     else
-        run_fast<false, false>(q, order, distances, offsets, ids);
+        search_euclidean_reference(q, order, distances, offsets, ids);
+}
+
+void search_metric(const DistType& metric, const miVector& dist_param, const Query& q,
+                   unsigned long order, float* distances, miVector* offsets,
+                   unsigned long* ids) {
+    if (in_fast_domain(q))
+        run_fast<true>(q, order, distances, offsets, ids, Metric{&metric, &dist_param});
+    else
+        search_metric_reference(metric, dist_param, q, order, distances, offsets, ids);
 }
 
 }  // namespace qorn::noise
