@@ -27,6 +27,7 @@
 // Other queries take the plain transcription.
 #include <emmintrin.h>
 #include <math.h>
+#include <string.h>
 
 #include "nearest_search.h"
 
@@ -125,8 +126,7 @@ constexpr GroupTable<Max> make_group(int first, int end) {
     return t;
 }
 constexpr GroupTable<6> kFaces = make_group<6>(0, 6);
-constexpr GroupTable<12> kEdges = make_group<12>(6, 18);
-constexpr GroupTable<8> kCorners = make_group<8>(18, 26);
+constexpr GroupTable<20> kEdgesAndCorners = make_group<20>(6, 26);
 
 /// The caller's measure of the pluggable overload, or none for the Euclidean one.
 struct Metric {
@@ -134,14 +134,26 @@ struct Metric {
     const miVector* dist_param;
 };
 
-/// The search state. The measure (Euclidean or the caller's) and which optional lists are
-/// written are fixed per instance, so the hot code never tests for them.
-template <bool kMetric, bool kOffsets, bool kIds>
+/// Moves entry 0 of a two-entry list to entry 1 when `before`, without a branch.
+template <class T>
+QORN_INLINE void move_down_if(bool before, T* list) {
+    static_assert(sizeof(T) % sizeof(uint32_t) == 0, "moved as 32-bit words");
+    uint32_t from[sizeof(T) / 4], to[sizeof(T) / 4];
+    memcpy(from, &list[0], sizeof(T));
+    memcpy(to, &list[1], sizeof(T));
+    for (size_t w = 0; w < sizeof(T) / 4; ++w) to[w] = before ? from[w] : to[w];
+    memcpy(&list[1], to, sizeof(T));
+}
+
+/// The search state. The measure (Euclidean or the caller's), the order when it is 1 or 2
+/// (0 for any other) and which optional lists are written are fixed per instance, so the
+/// hot code never tests for them.
+template <bool kMetric, int kOrder, bool kOffsets, bool kIds>
 class FastSearch {
 public:
     FastSearch(const Query& q, unsigned long order, float* distances, miVector* offsets,
                unsigned long* ids, Metric metric)
-        : last_(order - 1), distances_(distances), offsets_(offsets), ids_(ids), metric_(metric) {
+        : last_(kOrder > 0 ? kOrder - 1 : order - 1), distances_(distances), offsets_(offsets), ids_(ids), metric_(metric) {
         set_axis(0, q.cube[0], q.at.x, kHashX);
         set_axis(1, q.cube[1], q.at.y, kHashY);
         set_axis(2, q.cube[2], q.at.z, kHashZ);
@@ -168,8 +180,7 @@ public:
         // A caller's measure may be shorter than the bound, so it gets exactly the
         // documented visits: every neighbour tested when its turn comes.
         visit_group<kMetric>(kFaces.open[open_faces(terms)], term);
-        visit_group<true>(kEdges.open[open_faces(terms)], term);
-        visit_group<true>(kCorners.open[open_faces(terms)], term);
+        visit_group<true>(kEdgesAndCorners.open[open_faces(terms)], term);
     }
 
 private:
@@ -326,6 +337,15 @@ private:
     /// the tail moves down one place as it is found.
     template <class Measure>
     QORN_INLINE unsigned long make_room(Measure m) {
+        if (kOrder == 1) return 0;
+        if (kOrder == 2) {
+            // A pair needs no loop: entry 0 moves down or stays, chosen without a branch.
+            const bool before = m < distances_[0];
+            move_down_if(before, distances_);
+            if (kIds) move_down_if(before, ids_);
+            if (kOffsets) move_down_if(before, offsets_);
+            return before ? 0 : 1;
+        }
         unsigned long i = last_;
         while (i > 0 && m < distances_[i - 1]) {
             distances_[i] = distances_[i - 1];
@@ -355,8 +375,15 @@ private:
 template <bool kMetric, bool kOffsets, bool kIds>
 void run_fast(const Query& q, unsigned long order, float* distances, miVector* offsets,
               unsigned long* ids, Metric metric) {
-    FastSearch<kMetric, kOffsets, kIds> search(q, order, distances, offsets, ids, metric);
-    search.run(q);
+    // Orders 1 and 2 have their own list moves; with offsets, moving three more words at
+    // every admission costs more than the loop.
+    if (!kOffsets && order == 1) {
+        FastSearch<kMetric, 1, kOffsets, kIds>(q, order, distances, offsets, ids, metric).run(q);
+    } else if (!kOffsets && order == 2) {
+        FastSearch<kMetric, 2, kOffsets, kIds>(q, order, distances, offsets, ids, metric).run(q);
+    } else {
+        FastSearch<kMetric, 0, kOffsets, kIds>(q, order, distances, offsets, ids, metric).run(q);
+    }
 }
 
 bool in_fast_domain(const Query& q) {
