@@ -92,7 +92,7 @@ constexpr DrawTable kDraws = make_draws();
 constexpr unsigned face_bit(int axis, int step) { return 1u << (step < 0 ? axis : 3 + axis); }
 
 /// The neighbours of one group (faces, edges or corners) whose faces are all in an open
-/// set, in visiting order, as indices (step + 1) into the per-axis tables.
+/// set, in visiting order, as indices 3·axis + step + 1 into the per-axis tables.
 template <int Max>
 struct Group {
     uint8_t count;
@@ -116,7 +116,7 @@ constexpr GroupTable<Max> make_group(int first, int end) {
             if ((need & ~open) != 0) continue;
             int used = 0;
             for (int a = 0; a < 3; ++a) {
-                g.at[g.count][a] = static_cast<uint8_t>(step[a] + 1);
+                g.at[g.count][a] = static_cast<uint8_t>(3 * a + step[a] + 1);
                 g.term[g.count][a] = 6;
                 if (step[a] != 0) g.term[g.count][used++] = static_cast<uint8_t>(step[a] < 0 ? a : 3 + a);
             }
@@ -161,7 +161,7 @@ public:
     }
 
     void run(const Query& q) {
-        static constexpr uint8_t kCentre[3] = {1, 1, 1};
+        static constexpr uint8_t kCentre[3] = {1, 4, 7};
         visit(kCentre);
         const FaceTerms t = face_terms(q);
         // Face terms in D units, like the threshold they meet (scaling by 2^64 is exact).
@@ -205,16 +205,16 @@ private:
     /// The hash terms and K of one axis, for the cube coordinates c-1, c and c+1.
     void set_axis(int axis, int32_t c, float at, uint32_t hash_mul) {
         const uint32_t h = hash_mul * static_cast<uint32_t>(c);
-        hash_[axis][0] = h - hash_mul;
-        hash_[axis][1] = h;
-        hash_[axis][2] = h + hash_mul;
+        hash_[3 * axis] = h - hash_mul;
+        hash_[3 * axis + 1] = h;
+        hash_[3 * axis + 2] = h + hash_mul;
         // Exact: the difference has at most 53 significant bits, scaling by 2^32 is exact
         // and the sum stays on the half-integer grid below 2^52.
         const __m128d k = _mm_set1_pd((static_cast<double>(c) - at) * 0x1p32 + (0x1p31 + 0.5));
         const __m128d step = _mm_set1_pd(0x1p32);
-        _mm_store_pd(k_[axis][0], _mm_sub_pd(k, step));
-        _mm_store_pd(k_[axis][1], k);
-        _mm_store_pd(k_[axis][2], _mm_add_pd(k, step));
+        _mm_store_pd(k_[3 * axis], _mm_sub_pd(k, step));
+        _mm_store_pd(k_[3 * axis + 1], k);
+        _mm_store_pd(k_[3 * axis + 2], _mm_add_pd(k, step));
     }
 
     /// D of points 2p and 2p+1 along one axis.
@@ -236,8 +236,7 @@ private:
         return static_cast<unsigned>(_mm_movemask_pd(_mm_cmplt_pd(m, limit_pair_)));
     }
 
-    /// Merges the points of the cube at step (at[0]-1, at[1]-1, at[2]-1) from the central
-    /// one.
+    /// Merges the points of the cube whose per-axis table indices are `at`.
     QORN_INLINE void visit(const uint8_t at[3]) {
         if (kMetric)
             visit_metric(at);
@@ -248,12 +247,12 @@ private:
     /// The caller's measure of each point's single-precision offset, point by point, the
     /// offsets formed two at a time.
     QORN_INLINE void visit_metric(const uint8_t at[3]) {
-        const uint32_t seed = hash_[0][at[0]] + hash_[1][at[1]] + hash_[2][at[2]];
+        const uint32_t seed = hash_[at[0]] + hash_[at[1]] + hash_[at[2]];
         const int32_t count = cube_point_count(seed);
         if (count <= 0) return;
         const __m128i sv = _mm_set1_epi32(static_cast<int32_t>(seed));
-        const __m128d k[3] = {_mm_load_pd(k_[0][at[0]]), _mm_load_pd(k_[1][at[1]]),
-                              _mm_load_pd(k_[2][at[2]])};
+        const __m128d k[3] = {_mm_load_pd(k_[at[0]]), _mm_load_pd(k_[at[1]]),
+                              _mm_load_pd(k_[at[2]])};
         const __m128d unit = _mm_set1_pd(kOffsetUnit);
         miVector v[6];
         const auto offsets_of_pair = [&](int p) QORN_INLINE_LAMBDA {
@@ -282,11 +281,11 @@ private:
 
     /// All points of the cube are measured, and those beyond its count are masked off.
     QORN_INLINE void visit_euclidean(const uint8_t at[3]) {
-        const uint32_t seed = hash_[0][at[0]] + hash_[1][at[1]] + hash_[2][at[2]];
+        const uint32_t seed = hash_[at[0]] + hash_[at[1]] + hash_[at[2]];
         const int32_t count = cube_point_count(seed);
         const __m128i sv = _mm_set1_epi32(static_cast<int32_t>(seed));
-        const __m128d k[3] = {_mm_load_pd(k_[0][at[0]]), _mm_load_pd(k_[1][at[1]]),
-                              _mm_load_pd(k_[2][at[2]])};
+        const __m128d k[3] = {_mm_load_pd(k_[at[0]]), _mm_load_pd(k_[at[1]]),
+                              _mm_load_pd(k_[at[2]])};
         const __m128d m0 = measure_pair(sv, 0, k), m1 = measure_pair(sv, 1, k);
         unsigned below = below_limit(m0) | below_limit(m1) << 2;
         __m128d m2 = _mm_setzero_pd();
@@ -325,7 +324,7 @@ private:
             for (int a = 0; a < 3; ++a) {
                 const DrawPair& c = kDraws.pair[j >> 1][a];
                 const uint32_t s = c.mul[2 * (j & 1)] * seed + c.add[2 * (j & 1)];
-                const double d = static_cast<double>(static_cast<int32_t>(s)) + k_[a][at[a]][0];
+                const double d = static_cast<double>(static_cast<int32_t>(s)) + k_[at[a]][0];
                 o[a] = static_cast<float>(d * kOffsetUnit);
             }
             offsets_[i] = miVector{o[0], o[1], o[2]};
@@ -366,8 +365,8 @@ private:
     miVector* const offsets_;
     unsigned long* const ids_;
     const Metric metric_;
-    alignas(16) double k_[3][3][2];  // K of cube coordinate c-1, c, c+1 per axis, twice
-    uint32_t hash_[3][3];            // hash term of cube coordinate c-1, c, c+1 per axis
+    alignas(16) double k_[9][2];  // K of cube coordinate c-1, c, c+1 of each axis, twice
+    uint32_t hash_[9];            // hash term of cube coordinate c-1, c, c+1 of each axis
     double limit_scaled_;            // the threshold distances[order-1] in D units (·2^64)
     __m128d limit_pair_;             // the same in both lanes
 };
