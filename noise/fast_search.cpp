@@ -87,6 +87,17 @@ constexpr DrawTable make_draws() {
 }
 constexpr DrawTable kDraws = make_draws();
 
+/// Added to the measures of points 0 to 3 by the cube's count: zero for a point that
+/// exists, infinity for one that does not.
+alignas(16) constexpr double kBeyondCount[6][2][2] = {
+    {{__builtin_inf(), __builtin_inf()}, {__builtin_inf(), __builtin_inf()}},
+    {{0.0, __builtin_inf()}, {__builtin_inf(), __builtin_inf()}},
+    {{0.0, 0.0}, {__builtin_inf(), __builtin_inf()}},
+    {{0.0, 0.0}, {0.0, __builtin_inf()}},
+    {{0.0, 0.0}, {0.0, 0.0}},
+    {{0.0, 0.0}, {0.0, 0.0}},
+};
+
 /// Faces in visiting order; bit i of an open-face set stands for face i:
 /// lower x, lower y, lower z, upper x, upper y, upper z.
 constexpr unsigned face_bit(int axis, int step) { return 1u << (step < 0 ? axis : 3 + axis); }
@@ -162,7 +173,10 @@ public:
 
     void run(const Query& q) {
         static constexpr uint8_t kCentre[3] = {1, 4, 7};
-        visit(kCentre);
+        if (!kMetric && kOrder > 0)
+            visit_centre_short(kCentre);
+        else
+            visit(kCentre);
         const FaceTerms t = face_terms(q);
         // Face terms in D units, like the threshold they meet (scaling by 2^64 is exact).
         const __m128d up = _mm_set1_pd(kScaleUp);
@@ -277,6 +291,59 @@ private:
             if (kOffsets) offsets_[i] = v[j];
             follow_threshold();
         }
+    }
+
+    /// The central cube at orders 1 and 2, where every point is below the starting
+    /// threshold: the list is merged point by point in registers, by selects, so that
+    /// neither the count nor the ranking costs a branch. Entries stay what they were
+    /// (the caller's ids included) until a point takes their place.
+    QORN_INLINE void visit_centre_short(const uint8_t at[3]) {
+        const uint32_t seed = hash_[at[0]] + hash_[at[1]] + hash_[at[2]];
+        const int32_t count = cube_point_count(seed);
+        const __m128i sv = _mm_set1_epi32(static_cast<int32_t>(seed));
+        const __m128d k[3] = {_mm_load_pd(k_[at[0]]), _mm_load_pd(k_[at[1]]),
+                              _mm_load_pd(k_[at[2]])};
+        alignas(16) double m[6];
+        // Points beyond the count measure infinity, which never enters.
+        _mm_store_pd(m, _mm_add_pd(measure_pair(sv, 0, k), _mm_load_pd(kBeyondCount[count][0])));
+        _mm_store_pd(m + 2, _mm_add_pd(measure_pair(sv, 1, k), _mm_load_pd(kBeyondCount[count][1])));
+        m[4] = __builtin_inf();
+        if (__builtin_expect(count == 5, 0)) _mm_store_pd(m + 4, measure_pair(sv, 2, k));
+        // The list in D units, as the stored single-precision values.
+        __m128d d0 = _mm_set_sd(static_cast<double>(distances_[0]) * kScaleUp);
+        __m128d d1 = kOrder == 2 ? _mm_set_sd(static_cast<double>(distances_[1]) * kScaleUp) : d0;
+        uint32_t id0 = kIds ? static_cast<uint32_t>(ids_[0]) : 0u;
+        uint32_t id1 = kIds && kOrder == 2 ? static_cast<uint32_t>(ids_[1]) : 0u;
+        const __m128d up = _mm_set_sd(kScaleUp);
+#pragma GCC unroll 5
+        for (int j = 0; j < 5; ++j) {
+            const __m128d mj = _mm_set_sd(m[j]);
+            // The measure as it would be stored, back in D units.
+            const __m128d stored = _mm_mul_sd(
+                _mm_cvtss_sd(up, _mm_cvtsd_ss(_mm_setzero_ps(), _mm_mul_sd(mj, _mm_set_sd(kScaleDown)))), up);
+            const __m128d before0 = _mm_cmplt_sd(mj, d0);
+            const uint32_t id = kIds ? kDraws.id[j](seed) : 0u;
+            const bool take0 = _mm_cvtsi128_si32(_mm_castpd_si128(before0)) != 0;
+            if (kOrder == 2) {
+                const __m128d before1 = _mm_cmplt_sd(mj, d1);
+                const bool take1 = _mm_cvtsi128_si32(_mm_castpd_si128(before1)) != 0;
+                d1 = select(before0, d0, select(before1, stored, d1));
+                if (kIds) id1 = take0 ? id0 : (take1 ? id : id1);
+            }
+            d0 = select(before0, stored, d0);
+            if (kIds) id0 = take0 ? id : id0;
+        }
+        distances_[0] = static_cast<float>(_mm_cvtsd_f64(d0) * kScaleDown);
+        if (kIds) ids_[0] = id0;
+        if (kOrder == 2) {
+            distances_[1] = static_cast<float>(_mm_cvtsd_f64(d1) * kScaleDown);
+            if (kIds) ids_[1] = id1;
+        }
+        follow_threshold();
+    }
+
+    QORN_INLINE static __m128d select(__m128d mask, __m128d a, __m128d b) {
+        return _mm_or_pd(_mm_and_pd(mask, a), _mm_andnot_pd(mask, b));
     }
 
     /// All points of the cube are measured, and those beyond its count are masked off.
