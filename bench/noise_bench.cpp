@@ -1,11 +1,13 @@
-// Time per query of FWorley::noise and FWorley::AddSamples, and of libnoise's Voronoi
-// module on the same points for comparison. Times are per query (items are queries).
+// Time per query of FWorley::noise and FWorley::AddSamples, beside the plain
+// transcription of the documented search and libnoise's Voronoi module on the same
+// points. Times are per query (items are queries).
 #include <benchmark/benchmark.h>
 #include <libnoise/noise.h>
 
 #include <vector>
 
 #include "mrWorley.h"
+#include "plain_transcription.h"
 #include "query_points.h"
 
 namespace {
@@ -32,6 +34,20 @@ void BM_Noise(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_Noise)->ArgNames({"order", "outputs"})->ArgsProduct({{1, 2, 4, 16}, {0, 1}});
+
+// The documented search step by step, without the fast path's shortcuts.
+void BM_PlainTranscription(benchmark::State& state) {
+    const unsigned long order = static_cast<unsigned long>(state.range(0));
+    std::vector<float> d(order);
+    size_t i = 0;
+    for (auto _ : state) {
+        const miVector& p = points()[i++ & 4095];
+        qorn::bench::plain_transcription(p.x, p.y, p.z, order, d.data(), nullptr, nullptr);
+        benchmark::DoNotOptimize(d.data());
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_PlainTranscription)->ArgName("order")->Arg(1)->Arg(2)->Arg(4)->Arg(16);
 
 void BM_NoiseMetric(benchmark::State& state) {
     const unsigned long order = static_cast<unsigned long>(state.range(0));

@@ -1,7 +1,8 @@
 // FWorley::noise, both overloads, on arbitrary input: any float bits for the query
 // (NaN, infinities, denormals, huge values), order 0 to 300, optional lists present or
-// not, and a measure that returns whatever the input says. The Euclidean overload must
-// equal the plain transcription bit for bit, and no call may write outside its lists.
+// not, and a measure that returns whatever the input says. Both overloads must equal
+// their plain transcriptions bit for bit (the pluggable one with the same calls of the
+// measure), and no call may write outside its lists.
 //
 // Input layout: x, y, z (float bits); order (uint16, modulo 301); flags (bit 0 offsets,
 // bit 1 ids, bit 2 the pluggable overload); dist_param (3 floats); then the measures.
@@ -27,6 +28,16 @@ void plain_transcription(float x, float y, float z, unsigned long order, float* 
     noise::finish_search(order, d, o);
 }
 
+void plain_metric_transcription(const DistType& metric, const miVector& param, float x,
+                                float y, float z, unsigned long order, float* d, miVector* o,
+                                unsigned long* ids) {
+    if (order == 0) return;
+    noise::start_search(order, d);
+    const noise::Query q = noise::locate(x, y, z);
+    if (q.searchable) noise::search_metric_reference(metric, param, q, order, d, o, ids);
+    noise::finish_search(order, d, o);
+}
+
 void expect_same_bytes(const void* a, const void* b, size_t bytes, const char* what) {
     if (memcmp(a, b, bytes) != 0) finding(what);
 }
@@ -43,19 +54,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     miVector* offsets = (flags & 1) ? list.offsets() : nullptr;
     unsigned long* ids = (flags & 2) ? list.ids() : nullptr;
 
+    fuzz::GuardedList ref(order);
+    miVector* ref_offsets = (flags & 1) ? ref.offsets() : nullptr;
+    unsigned long* ref_ids = (flags & 2) ? ref.ids() : nullptr;
     if (flags & 4) {
-        const fuzz::InputMetric metric(in);
+        fuzz::FuzzInput replay = in;  // the same measures again for the transcription
+        const fuzz::InputMetric metric(in), ref_metric(replay);
         FWorley::noise(metric, param, x, y, z, order, list.distances(), offsets, ids);
         if (metric.calls > 27 * 5) finding("more points measured than 27 cubes hold");
         list.check_guards();
-        return 0;
+        plain_metric_transcription(ref_metric, param, x, y, z, order, ref.distances(),
+                                   ref_offsets, ref_ids);
+        if (metric.calls != ref_metric.calls)
+            finding("the measure is called other than in the plain transcription");
+    } else {
+        FWorley::noise(x, y, z, order, list.distances(), offsets, ids);
+        list.check_guards();
+        plain_transcription(x, y, z, order, ref.distances(), ref_offsets, ref_ids);
     }
-
-    FWorley::noise(x, y, z, order, list.distances(), offsets, ids);
-    list.check_guards();
-    fuzz::GuardedList ref(order);
-    plain_transcription(x, y, z, order, ref.distances(), (flags & 1) ? ref.offsets() : nullptr,
-                        (flags & 2) ? ref.ids() : nullptr);
     expect_same_bytes(list.distances(), ref.distances(), order * sizeof(float),
                       "distances differ from the plain transcription");
     if (offsets)
@@ -64,6 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (ids)
         expect_same_bytes(list.ids(), ref.ids(), order * sizeof(unsigned long),
                           "ids differ from the plain transcription");
+    if (flags & 4) return 0;  // a caller's measures need not be sorted numbers
     for (unsigned long i = 0; i < order; ++i) {
         const float d = list.distances()[i];
         if (!(d >= 0.0f) || (i > 0 && d < list.distances()[i - 1]))

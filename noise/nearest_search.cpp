@@ -17,7 +17,7 @@ void finish_search(unsigned long order, float* distances, miVector* offsets) {
     }
 }
 
-void search_metric(const DistType& metric, const miVector& dist_param, const Query& q,
+void search_metric_reference(const DistType& metric, const miVector& dist_param, const Query& q,
                    unsigned long order, float* distances, miVector* offsets,
                    unsigned long* ids) {
     const MetricMeasure measure{metric, dist_param};

@@ -134,10 +134,16 @@ void finish_search(unsigned long order, float* distances, miVector* offsets);
 void search_euclidean(const Query& q, unsigned long order, float* distances,
                       miVector* offsets, unsigned long* ids);
 
-/// The search with a caller's measure (order >= 1), without the final pass.
+/// The search with a caller's measure (order >= 1), without the final pass: the same
+/// visits and calls of the measure as search_metric_reference.
 void search_metric(const DistType& metric, const miVector& dist_param, const Query& q,
                    unsigned long order, float* distances, miVector* offsets,
                    unsigned long* ids);
+
+/// The straightforward search with a caller's measure, for any searchable query.
+void search_metric_reference(const DistType& metric, const miVector& dist_param,
+                             const Query& q, unsigned long order, float* distances,
+                             miVector* offsets, unsigned long* ids);
 
 /// The straightforward Euclidean search, for any searchable query.
 void search_euclidean_reference(const Query& q, unsigned long order, float* distances,

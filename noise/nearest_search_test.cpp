@@ -273,6 +273,54 @@ TEST(SearchOracle, FastPathEqualsTheReferenceSearch) {
     }
 }
 
+/// A measure that records every offset it is asked about, and answers from a mix of
+/// Manhattan and Euclidean terms so that it is shorter than the bounds in places.
+struct RecordingMetric final : DistType {
+    float distance(const miVector& o, const miVector& w) const override {
+        calls.push_back(o);
+        const float manhattan = fabsf(o.x) + fabsf(o.y) + fabsf(o.z);
+        return w.x * manhattan * manhattan + w.y * (o.x * o.x + o.y * o.y + o.z * o.z);
+    }
+    mutable std::vector<miVector> calls;
+};
+
+TEST(SearchOracle, FastPluggableSearchMakesTheReferenceCallsAndResults) {
+    // The same calls of the measure, in the same order, and the same lists, for every
+    // combination of optional lists.
+    const miVector weights[] = {{0.0f, 1.0f, 0.0f}, {0.25f, 0.5f, 0.0f}, {0.4f, 0.0f, 0.0f}};
+    int n = 0;
+    for (const Query& q : random_queries()) {
+        const unsigned long order = std::array<unsigned long, 4>{1, 2, 5, 40}[n % 4];
+        const miVector& w = weights[n % 3];
+        const bool with_offsets = n & 1, with_ids = n & 2;
+        ++n;
+        Outputs fast{std::vector<float>(order), std::vector<miVector>(order, kCallerOffset),
+                     std::vector<unsigned long>(order, kCallerId)};
+        Outputs ref = fast;
+        RecordingMetric fast_metric, ref_metric;
+        start_search(order, fast.d.data());
+        start_search(order, ref.d.data());
+        search_metric(fast_metric, w, q, order, fast.d.data(), with_offsets ? fast.o.data() : nullptr,
+                      with_ids ? fast.ids.data() : nullptr);
+        search_metric_reference(ref_metric, w, q, order, ref.d.data(),
+                                with_offsets ? ref.o.data() : nullptr,
+                                with_ids ? ref.ids.data() : nullptr);
+        ASSERT_EQ(fast_metric.calls.size(), ref_metric.calls.size()) << q.at.x << " " << q.at.y << " " << q.at.z;
+        for (size_t i = 0; i < ref_metric.calls.size(); ++i) {
+            ASSERT_EQ(bits(fast_metric.calls[i].x), bits(ref_metric.calls[i].x)) << "call " << i;
+            ASSERT_EQ(bits(fast_metric.calls[i].y), bits(ref_metric.calls[i].y)) << "call " << i;
+            ASSERT_EQ(bits(fast_metric.calls[i].z), bits(ref_metric.calls[i].z)) << "call " << i;
+        }
+        for (unsigned long i = 0; i < order; ++i) {
+            ASSERT_EQ(bits(fast.d[i]), bits(ref.d[i]));
+            ASSERT_EQ(fast.ids[i], ref.ids[i]);
+            ASSERT_EQ(bits(fast.o[i].x), bits(ref.o[i].x));
+            ASSERT_EQ(bits(fast.o[i].y), bits(ref.o[i].y));
+            ASSERT_EQ(bits(fast.o[i].z), bits(ref.o[i].z));
+        }
+    }
+}
+
 // ---------------------------------------------------------------------------------------
 // Which cubes a search visits, and in what order.
 

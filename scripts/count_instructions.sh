@@ -1,16 +1,53 @@
 #!/usr/bin/env bash
-# Counts instructions per FWorley::noise query with callgrind (deterministic, unlike
-# time): plain order-2 queries at uniform points in [-100, 100]^3 on the native -O2 build.
-# Usage: scripts/count_instructions.sh [queries] [order] [plain|metric]
+# Instructions and mispredicted branches (conditional plus indirect) per FWorley::noise
+# query, counted by callgrind with its branch simulator (deterministic, unlike time), at
+# uniform points in [-100, 100]^3, on the -O2 builds of both ABIs; beside them the least
+# time per query of 11 runs of the same loop outside valgrind (wall time, so only as
+# steady as the machine is quiet).
+# Usage: scripts/count_instructions.sh [queries] [abi...]
+#   abi: x86_64, i386 (default both). Prints one table row per case and ABI.
+# One case alone: scripts/count_instructions.sh QUERIES ABI -- ORDER MODE
+#   (MODE: plain, outputs, metric, transcription, libnoise; see bench/noise_instructions.cpp)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-queries=${1:-100000}
-order=${2:-2}
-mode=${3:-plain}
-scripts/build.sh x86_64 >/dev/null
+queries=${1:-32768}
+shift || true
+abis=()
+while [ $# -gt 0 ] && [ "$1" != "--" ]; do abis+=("$1"); shift; done
+[ ${#abis[@]} -gt 0 ] || abis=(x86_64 i386)
+cases=("1 plain" "2 plain" "4 plain" "16 plain" "2 outputs" "2 metric" "2 transcription"
+       "16 transcription" "1 libnoise")
+if [ "${1:-}" = "--" ]; then shift; cases=("$*"); fi
+
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
-valgrind --tool=callgrind --callgrind-out-file="$out/cg" --toggle-collect='run_queries*' \
-  build/x86_64/bench/noise_instructions "$queries" "$order" "$mode" >/dev/null 2>"$out/log"
-total=$(callgrind_annotate "$out/cg" 2>/dev/null | awk '/PROGRAM TOTALS/ { gsub(",", "", $1); print $1 }')
-echo "$mode order $order: $total instructions for $queries queries: $((total / queries)) per query"
+
+# Prints "instructions mispredicts" per query for one run of the counter.
+count() {
+  local abi=$1 order=$2 mode=$3
+  valgrind --tool=callgrind --branch-sim=yes --callgrind-out-file="$out/cg" \
+    --toggle-collect='run_queries*' \
+    "build/$abi/bench/noise_instructions" "$queries" "$order" "$mode" >/dev/null 2>"$out/log"
+  # The totals line of the profile lists the events in the order of its "events:" line.
+  awk -v q="$queries" '
+    /^events:/ { for (i = 2; i <= NF; ++i) slot[$i] = i - 1 }
+    /^totals:/ { ir = $(slot["Ir"] + 1); bm = $(slot["Bcm"] + 1) + $(slot["Bim"] + 1)
+                 printf "%.0f %.1f\n", ir / q, bm / q }' "$out/cg"
+}
+
+# The least ns per query of 11 timed runs.
+least_ns() {
+  "build/$1/bench/noise_instructions" "$queries" "$2" "$3" 11 | awk '/^least ns/ { print $NF }'
+}
+
+printf '| abi | order | query | instructions | mispredicted branches | ns |\n|---|---|---|---|---|---|\n'
+for abi in "${abis[@]}"; do
+  scripts/build.sh "$abi" >"$out/build.log" 2>&1 || { cat "$out/build.log"; exit 1; }
+  for c in "${cases[@]}"; do
+    read -r order mode <<<"$c"
+    if [ "$mode" = libnoise ] && [ "$abi" != x86_64 ]; then continue; fi
+    read -r ir bm <<<"$(count "$abi" "$order" "$mode")"
+    ns=$(least_ns "$abi" "$order" "$mode")
+    printf '| %s | %s | %s | %s | %s | %s |\n' "$abi" "$order" "$mode" "$ir" "$bm" "$ns"
+  done
+done
