@@ -77,6 +77,12 @@ std::string source_summary(const ShaderInstance& source) {
     return text;
 }
 
+/// How to change what a host shader of the view options does.
+std::string view_hint(const std::string& host_shader) {
+    if (host_shader == "qorn_host_pixel_width") return "--wire-px and --wire-cap change it, --set wire_width=W replaces it";
+    return "--shade changes it, --shade flat removes it";
+}
+
 /// The shader's parameters with the host's starting values, a line each.
 std::string parameter_lines(const ShaderInstance& shader, const char* indent) {
     std::string lines;
@@ -84,7 +90,7 @@ std::string parameter_lines(const ShaderInstance& shader, const char* indent) {
         char line[320];
         const ShaderInstance* source = shader.connected(p.name);
         const std::string value = source ? "connected to the host's " + source->decl().name + " (" +
-                                               source_summary(*source) + "; --set " + p.name + "=VALUE takes over; see --help)"
+                                               source_summary(*source) + "; " + view_hint(source->decl().name) + ")"
                                          : shader.value_text(p.name);
         snprintf(line, sizeof line, "%s%-14s %-8s %s\n", indent, p.name.c_str(), type_name(p.type), value.c_str());
         lines += line;
