@@ -98,16 +98,20 @@ alignas(16) constexpr double kBeyondCount[6][2][2] = {
     {{0.0, 0.0}, {0.0, 0.0}},
 };
 
+/// Bytes between entries of the per-axis tables.
+constexpr int kSlot = 16;
+
 /// Faces in visiting order; bit i of an open-face set stands for face i:
 /// lower x, lower y, lower z, upper x, upper y, upper z.
 constexpr unsigned face_bit(int axis, int step) { return 1u << (step < 0 ? axis : 3 + axis); }
 
 /// The neighbours of one group (faces, edges or corners) whose faces are all in an open
-/// set, in visiting order, as indices 3·axis + step + 1 into the per-axis tables.
+/// set, in visiting order, as byte offsets 16·(3·axis + step + 1) into the per-axis
+/// tables (both have a 16-byte stride, so a visit loads each entry at one offset).
 template <int Max>
 struct Group {
     uint8_t count;
-    uint8_t at[Max][3];
+    uint8_t at[Max][3];    // byte offsets into the per-axis tables
     uint8_t term[Max][3];  // the face terms of the bound, in the order added; 6 is zero
 };
 template <int Max>
@@ -127,7 +131,7 @@ constexpr GroupTable<Max> make_group(int first, int end) {
             if ((need & ~open) != 0) continue;
             int used = 0;
             for (int a = 0; a < 3; ++a) {
-                g.at[g.count][a] = static_cast<uint8_t>(3 * a + step[a] + 1);
+                g.at[g.count][a] = static_cast<uint8_t>(kSlot * (3 * a + step[a] + 1));
                 g.term[g.count][a] = 6;
                 if (step[a] != 0) g.term[g.count][used++] = static_cast<uint8_t>(step[a] < 0 ? a : 3 + a);
             }
@@ -172,7 +176,7 @@ public:
     }
 
     void run(const Query& q) {
-        static constexpr uint8_t kCentre[3] = {1, 4, 7};
+        static constexpr uint8_t kCentre[3] = {kSlot * 1, kSlot * 4, kSlot * 7};
         if (!kMetric && kOrder > 0)
             visit_centre_short(kCentre);
         else
@@ -219,9 +223,9 @@ private:
     /// The hash terms and K of one axis, for the cube coordinates c-1, c and c+1.
     void set_axis(int axis, int32_t c, float at, uint32_t hash_mul) {
         const uint32_t h = hash_mul * static_cast<uint32_t>(c);
-        hash_[3 * axis] = h - hash_mul;
-        hash_[3 * axis + 1] = h;
-        hash_[3 * axis + 2] = h + hash_mul;
+        hash_[3 * axis][0] = h - hash_mul;
+        hash_[3 * axis + 1][0] = h;
+        hash_[3 * axis + 2][0] = h + hash_mul;
         // Exact: the difference has at most 53 significant bits, scaling by 2^32 is exact
         // and the sum stays on the half-integer grid below 2^52.
         const __m128d k = _mm_set1_pd((static_cast<double>(c) - at) * 0x1p32 + (0x1p31 + 0.5));
@@ -229,6 +233,16 @@ private:
         _mm_store_pd(k_[3 * axis], _mm_sub_pd(k, step));
         _mm_store_pd(k_[3 * axis + 1], k);
         _mm_store_pd(k_[3 * axis + 2], _mm_add_pd(k, step));
+    }
+
+    /// The per-axis entries at a byte offset of the group tables.
+    QORN_INLINE uint32_t hash_at(uint8_t slot) const {
+        uint32_t h;
+        memcpy(&h, reinterpret_cast<const char*>(hash_) + slot, sizeof h);
+        return h;
+    }
+    QORN_INLINE __m128d k_at(uint8_t slot) const {
+        return _mm_load_pd(reinterpret_cast<const double*>(reinterpret_cast<const char*>(k_) + slot));
     }
 
     /// D of points 2p and 2p+1 along one axis.
@@ -261,12 +275,11 @@ private:
     /// The caller's measure of each point's single-precision offset, point by point, the
     /// offsets formed two at a time.
     QORN_INLINE void visit_metric(const uint8_t at[3]) {
-        const uint32_t seed = hash_[at[0]] + hash_[at[1]] + hash_[at[2]];
+        const uint32_t seed = hash_at(at[0]) + hash_at(at[1]) + hash_at(at[2]);
         const int32_t count = cube_point_count(seed);
         if (count <= 0) return;
         const __m128i sv = _mm_set1_epi32(static_cast<int32_t>(seed));
-        const __m128d k[3] = {_mm_load_pd(k_[at[0]]), _mm_load_pd(k_[at[1]]),
-                              _mm_load_pd(k_[at[2]])};
+        const __m128d k[3] = {k_at(at[0]), k_at(at[1]), k_at(at[2])};
         const __m128d unit = _mm_set1_pd(kOffsetUnit);
         miVector v[6];
         const auto offsets_of_pair = [&](int p) QORN_INLINE_LAMBDA {
@@ -298,11 +311,10 @@ private:
     /// neither the count nor the ranking costs a branch. Entries stay what they were
     /// (the caller's ids included) until a point takes their place.
     QORN_INLINE void visit_centre_short(const uint8_t at[3]) {
-        const uint32_t seed = hash_[at[0]] + hash_[at[1]] + hash_[at[2]];
+        const uint32_t seed = hash_at(at[0]) + hash_at(at[1]) + hash_at(at[2]);
         const int32_t count = cube_point_count(seed);
         const __m128i sv = _mm_set1_epi32(static_cast<int32_t>(seed));
-        const __m128d k[3] = {_mm_load_pd(k_[at[0]]), _mm_load_pd(k_[at[1]]),
-                              _mm_load_pd(k_[at[2]])};
+        const __m128d k[3] = {k_at(at[0]), k_at(at[1]), k_at(at[2])};
         alignas(16) double m[6];
         // Points beyond the count measure infinity, which never enters.
         _mm_store_pd(m, _mm_add_pd(measure_pair(sv, 0, k), _mm_load_pd(kBeyondCount[count][0])));
@@ -348,11 +360,10 @@ private:
 
     /// All points of the cube are measured, and those beyond its count are masked off.
     QORN_INLINE void visit_euclidean(const uint8_t at[3]) {
-        const uint32_t seed = hash_[at[0]] + hash_[at[1]] + hash_[at[2]];
+        const uint32_t seed = hash_at(at[0]) + hash_at(at[1]) + hash_at(at[2]);
         const int32_t count = cube_point_count(seed);
         const __m128i sv = _mm_set1_epi32(static_cast<int32_t>(seed));
-        const __m128d k[3] = {_mm_load_pd(k_[at[0]]), _mm_load_pd(k_[at[1]]),
-                              _mm_load_pd(k_[at[2]])};
+        const __m128d k[3] = {k_at(at[0]), k_at(at[1]), k_at(at[2])};
         const __m128d m0 = measure_pair(sv, 0, k), m1 = measure_pair(sv, 1, k);
         unsigned below = below_limit(m0) | below_limit(m1) << 2;
         __m128d m2 = _mm_setzero_pd();
@@ -391,7 +402,7 @@ private:
             for (int a = 0; a < 3; ++a) {
                 const DrawPair& c = kDraws.pair[j >> 1][a];
                 const uint32_t s = c.mul[2 * (j & 1)] * seed + c.add[2 * (j & 1)];
-                const double d = static_cast<double>(static_cast<int32_t>(s)) + k_[at[a]][0];
+                const double d = static_cast<double>(static_cast<int32_t>(s)) + _mm_cvtsd_f64(k_at(at[a]));
                 o[a] = static_cast<float>(d * kOffsetUnit);
             }
             offsets_[i] = miVector{o[0], o[1], o[2]};
@@ -433,7 +444,8 @@ private:
     unsigned long* const ids_;
     const Metric metric_;
     alignas(16) double k_[9][2];  // K of cube coordinate c-1, c, c+1 of each axis, twice
-    uint32_t hash_[9];            // hash term of cube coordinate c-1, c, c+1 of each axis
+    alignas(16) uint32_t hash_[9][4];  // hash term of c-1, c, c+1 of each axis, in [0]
+    static_assert(sizeof k_[0] == kSlot && sizeof hash_[0] == kSlot, "one stride for both");
     double limit_scaled_;            // the threshold distances[order-1] in D units (·2^64)
     __m128d limit_pair_;             // the same in both lanes
 };
