@@ -321,6 +321,10 @@ private:
         _mm_store_pd(m + 2, _mm_add_pd(measure_pair(sv, 1, k), _mm_load_pd(kBeyondCount[count][1])));
         m[4] = __builtin_inf();
         if (__builtin_expect(count == 5, 0)) _mm_store_pd(m + 4, measure_pair(sv, 2, k));
+        if (!kIds) {
+            merge_values(m);
+            return;
+        }
         // The list in D units, as the stored single-precision values.
         __m128d d0 = _mm_set_sd(static_cast<double>(distances_[0]) * kScaleUp);
         __m128d d1 = kOrder == 2 ? _mm_set_sd(static_cast<double>(distances_[1]) * kScaleUp) : d0;
@@ -351,6 +355,29 @@ private:
             distances_[1] = static_cast<float>(_mm_cvtsd_f64(d1) * kScaleDown);
             if (kIds) ids_[1] = id1;
         }
+        follow_threshold();
+    }
+
+    /// The central cube's merge when the list holds values only. With d0 <= d1 single-
+    /// precision entries and r a point's measure as it would be stored (rounding is
+    /// monotonic), inserting the point leaves d0' = min(r, d0) and, at order 2,
+    /// d1' = min(max(r, d0), d1): equal values wherever it lands, so a minimum and a
+    /// maximum replace the comparisons. Points beyond the count measure infinity.
+    QORN_INLINE void merge_values(const double m[6]) {
+        const __m128d down = _mm_set1_pd(kScaleDown);
+        const __m128d r01 = _mm_cvtps_pd(_mm_cvtpd_ps(_mm_mul_pd(_mm_load_pd(m), down)));
+        const __m128d r23 = _mm_cvtps_pd(_mm_cvtpd_ps(_mm_mul_pd(_mm_load_pd(m + 2), down)));
+        const __m128d r4 = _mm_cvtps_pd(_mm_cvtpd_ps(_mm_mul_pd(_mm_load_sd(m + 4), down)));
+        const __m128d r[5] = {r01, _mm_unpackhi_pd(r01, r01), r23, _mm_unpackhi_pd(r23, r23), r4};
+        __m128d d0 = _mm_set_sd(static_cast<double>(distances_[0]));
+        __m128d d1 = kOrder == 2 ? _mm_set_sd(static_cast<double>(distances_[1])) : d0;
+#pragma GCC unroll 5
+        for (int j = 0; j < 5; ++j) {
+            if (kOrder == 2) d1 = _mm_min_sd(_mm_max_sd(r[j], d0), d1);
+            d0 = _mm_min_sd(r[j], d0);
+        }
+        distances_[0] = static_cast<float>(_mm_cvtsd_f64(d0));  // exact: single values
+        if (kOrder == 2) distances_[1] = static_cast<float>(_mm_cvtsd_f64(d1));
         follow_threshold();
     }
 
