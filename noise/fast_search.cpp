@@ -101,6 +101,20 @@ alignas(16) constexpr double kBeyondCount[6][2][2] = {
 /// Bytes between entries of the per-axis tables.
 constexpr int kSlot = 16;
 
+/// Added to the measures of points 0 to 4 by a set of them (bit j for point j): zero for
+/// a point in the set, infinity for one outside it.
+struct OutsideTable {
+    alignas(16) double add[32][3][2];
+};
+constexpr OutsideTable make_outside() {
+    OutsideTable t{};
+    for (int set = 0; set < 32; ++set)
+        for (int j = 0; j < 6; ++j) t.add[set][j / 2][j % 2] = (set >> j & 1) ? 0.0 : __builtin_inf();
+    return t;
+}
+constexpr OutsideTable kOutsideTable = make_outside();
+constexpr const double (&kOutside)[32][3][2] = kOutsideTable.add;
+
 /// Faces in visiting order; bit i of an open-face set stands for face i:
 /// lower x, lower y, lower z, upper x, upper y, upper z.
 constexpr unsigned face_bit(int axis, int step) { return 1u << (step < 0 ? axis : 3 + axis); }
@@ -322,7 +336,7 @@ private:
         m[4] = __builtin_inf();
         if (__builtin_expect(count == 5, 0)) _mm_store_pd(m + 4, measure_pair(sv, 2, k));
         if (!kIds) {
-            merge_values(m);
+            merge_values(_mm_load_pd(m), _mm_load_pd(m + 2), _mm_load_sd(m + 4));
             return;
         }
         // The list in D units, as the stored single-precision values.
@@ -363,11 +377,12 @@ private:
     /// monotonic), inserting the point leaves d0' = min(r, d0) and, at order 2,
     /// d1' = min(max(r, d0), d1): equal values wherever it lands, so a minimum and a
     /// maximum replace the comparisons. Points beyond the count measure infinity.
-    QORN_INLINE void merge_values(const double m[6]) {
+    /// The measures come in D units, points 0 to 4 in lanes, the last lane unused.
+    QORN_INLINE void merge_values(__m128d m01, __m128d m23, __m128d m4) {
         const __m128d down = _mm_set1_pd(kScaleDown);
-        const __m128d r01 = _mm_cvtps_pd(_mm_cvtpd_ps(_mm_mul_pd(_mm_load_pd(m), down)));
-        const __m128d r23 = _mm_cvtps_pd(_mm_cvtpd_ps(_mm_mul_pd(_mm_load_pd(m + 2), down)));
-        const __m128d r4 = _mm_cvtps_pd(_mm_cvtpd_ps(_mm_mul_pd(_mm_load_sd(m + 4), down)));
+        const __m128d r01 = _mm_cvtps_pd(_mm_cvtpd_ps(_mm_mul_pd(m01, down)));
+        const __m128d r23 = _mm_cvtps_pd(_mm_cvtpd_ps(_mm_mul_pd(m23, down)));
+        const __m128d r4 = _mm_cvtps_pd(_mm_cvtpd_ps(_mm_mul_pd(m4, down)));
         const __m128d r[5] = {r01, _mm_unpackhi_pd(r01, r01), r23, _mm_unpackhi_pd(r23, r23), r4};
         __m128d d0 = _mm_set_sd(static_cast<double>(distances_[0]));
         __m128d d1 = kOrder == 2 ? _mm_set_sd(static_cast<double>(distances_[1])) : d0;
@@ -406,6 +421,14 @@ private:
     /// the cube and are still below it when their turn comes.
     __attribute__((noinline)) void admit(unsigned below, uint32_t seed, const uint8_t at[3],
                                          __m128d m0, __m128d m1, __m128d m2) {
+        if (kOrder > 0 && !kIds && !kOffsets) {
+            // Values only: the points outside `below` (beyond the count, or not below the
+            // threshold at the start) measure infinity, and the rest merge branch-free.
+            const double(*beyond)[2] = kOutside[below];
+            merge_values(_mm_add_pd(m0, _mm_load_pd(beyond[0])), _mm_add_pd(m1, _mm_load_pd(beyond[1])),
+                         _mm_add_pd(m2, _mm_load_pd(beyond[2])));
+            return;
+        }
         alignas(16) double m[6];
         _mm_store_pd(m, m0);
         _mm_store_pd(m + 2, m1);
