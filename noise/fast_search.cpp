@@ -413,7 +413,8 @@ private:
             m2 = measure_pair(sv, 2, k);
             below |= below_limit(m2) << 4;
         }
-        below &= (1u << count) - 1u;  // count is 0 to 5
+        static constexpr uint32_t kExisting[6] = {0x00, 0x01, 0x03, 0x07, 0x0f, 0x1f};
+        below &= kExisting[count];  // the points that exist (count is 0 to 5)
         if (below) admit(below, seed, at, m0, m1, m2);
     }
 
