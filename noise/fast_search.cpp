@@ -450,6 +450,7 @@ private:
         if (kOffsets) {
             // The point's D again, one axis at a time, as its pair lane formed it.
             float o[3];
+#pragma GCC unroll 3
             for (int a = 0; a < 3; ++a) {
                 const DrawPair& c = kDraws.pair[j >> 1][a];
                 const uint32_t s = c.mul[2 * (j & 1)] * seed + c.add[2 * (j & 1)];
