@@ -475,12 +475,18 @@ private:
             if (kOffsets) move_down_if(before, offsets_);
             return before ? 0 : 1;
         }
+        // Entry 0 decides whether the search can stop before it, so the loop that moves
+        // the tail tests one condition an entry.
         unsigned long i = last_;
-        while (i > 0 && m < distances_[i - 1]) {
-            distances_[i] = distances_[i - 1];
-            if (kIds) ids_[i] = ids_[i - 1];
-            if (kOffsets) offsets_[i] = offsets_[i - 1];
-            --i;
+        const auto move_down = [&](unsigned long to) QORN_INLINE_LAMBDA {
+            distances_[to] = distances_[to - 1];
+            if (kIds) ids_[to] = ids_[to - 1];
+            if (kOffsets) offsets_[to] = offsets_[to - 1];
+        };
+        if (m < distances_[0]) {
+            for (; i > 0; --i) move_down(i);
+        } else {
+            for (; m < distances_[i - 1]; --i) move_down(i);  // stops at 1: m >= entry 0
         }
         return i;
     }
