@@ -72,6 +72,7 @@ struct DrawPair {
 };
 struct DrawTable {
     DrawPair pair[3][3];  // [point pair][axis]
+    alignas(16) uint32_t add4[3][4];  // [axis][point]: the addends of points 0 to 3
     Affine id[5];
 };
 constexpr DrawTable make_draws() {
@@ -82,6 +83,8 @@ constexpr DrawTable make_draws() {
             t.pair[p][a] = DrawPair{{first.mul, 0u, second.mul, 0u},
                                     {first.add + 0x80000000u, 0u, second.add + 0x80000000u, 0u}};
         }
+    for (int a = 0; a < 3; ++a)
+        for (int j = 0; j < 4; ++j) t.add4[a][j] = point_draw(j, a).add + 0x80000000u;
     for (int j = 0; j < 5; ++j) t.id[j] = point_id(j);
     return t;
 }
@@ -266,6 +269,28 @@ private:
         return _mm_add_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(s, 0x08)), k);
     }
 
+    /// Measures (in D units) of points 0 and 1, and of points 2 and 3: the low words of
+    /// both pairs' products gathered into one register, so that one addition and one
+    /// shuffle serve four draws.
+    QORN_INLINE static void measure_quad(__m128i seed, const __m128d k[3], __m128d* m01, __m128d* m23) {
+        __m128d sq01 = _mm_setzero_pd(), sq23 = _mm_setzero_pd();
+#pragma GCC unroll 3
+        for (int a = 0; a < 3; ++a) {
+            const __m128i p01 = _mm_mul_epu32(seed, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.pair[0][a].mul)));
+            const __m128i p23 = _mm_mul_epu32(seed, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.pair[1][a].mul)));
+            __m128i s = _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(p01), _mm_castsi128_ps(p23),
+                                                        _MM_SHUFFLE(2, 0, 2, 0)));
+            s = _mm_add_epi32(s, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.add4[a])));
+            const __m128d d01 = _mm_add_pd(_mm_cvtepi32_pd(s), k[a]);
+            const __m128d d23 = _mm_add_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(s, 0xee)), k[a]);
+            // The same order of additions as the plain measure: (x² + y²) + z².
+            sq01 = a == 0 ? _mm_mul_pd(d01, d01) : _mm_add_pd(sq01, _mm_mul_pd(d01, d01));
+            sq23 = a == 0 ? _mm_mul_pd(d23, d23) : _mm_add_pd(sq23, _mm_mul_pd(d23, d23));
+        }
+        *m01 = sq01;
+        *m23 = sq23;
+    }
+
     /// Measures (in D units) of points 2p and 2p+1.
     QORN_INLINE static __m128d measure_pair(__m128i seed, int p, const __m128d k[3]) {
         const __m128d dx = offsets_of(seed, kDraws.pair[p][0], k[0]);
@@ -331,8 +356,10 @@ private:
         const __m128d k[3] = {k_at(at[0]), k_at(at[1]), k_at(at[2])};
         alignas(16) double m[6];
         // Points beyond the count measure infinity, which never enters.
-        _mm_store_pd(m, _mm_add_pd(measure_pair(sv, 0, k), _mm_load_pd(kBeyondCount[count][0])));
-        _mm_store_pd(m + 2, _mm_add_pd(measure_pair(sv, 1, k), _mm_load_pd(kBeyondCount[count][1])));
+        __m128d m01, m23;
+        measure_quad(sv, k, &m01, &m23);
+        _mm_store_pd(m, _mm_add_pd(m01, _mm_load_pd(kBeyondCount[count][0])));
+        _mm_store_pd(m + 2, _mm_add_pd(m23, _mm_load_pd(kBeyondCount[count][1])));
         m[4] = __builtin_inf();
         if (__builtin_expect(count == 5, 0)) _mm_store_pd(m + 4, measure_pair(sv, 2, k));
         if (!kIds) {
@@ -406,7 +433,8 @@ private:
         const int32_t count = cube_point_count(seed);
         const __m128i sv = _mm_set1_epi32(static_cast<int32_t>(seed));
         const __m128d k[3] = {k_at(at[0]), k_at(at[1]), k_at(at[2])};
-        const __m128d m0 = measure_pair(sv, 0, k), m1 = measure_pair(sv, 1, k);
+        __m128d m0, m1;
+        measure_quad(sv, k, &m0, &m1);
         unsigned below = below_limit(m0) | below_limit(m1) << 2;
         __m128d m2 = _mm_setzero_pd();
         if (__builtin_expect(count == 5, 0)) {
