@@ -512,7 +512,11 @@ private:
             if (kOffsets) offsets_[to] = offsets_[to - 1];
         };
         if (m < distances_[0]) {
-            for (; i > 0; --i) move_down(i);
+            // A short move: kept a loop, not a call of memmove.
+            for (; i > 0; --i) {
+                move_down(i);
+                __asm__("" : "+r"(i));
+            }
         } else {
             for (; m < distances_[i - 1]; --i) move_down(i);  // stops at 1: m >= entry 0
         }
