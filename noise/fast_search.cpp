@@ -13,6 +13,8 @@
 //    SSE2 forms two points' draws and measures at once; all points of a cube are measured
 //    and the count only masks them, so the count costs no branch; the fifth point, in
 //    one cube of nine, is measured only when it exists;
+//  - at orders 1 and 2 without ids only the entries' values matter, and a cube's points
+//    merge into them by minimum and maximum, which leaves the values an insertion leaves;
 //  - cube hashes and K are formed once per query and axis for the three steps;
 //  - neighbours are visited in the documented order, but faces are chosen once, by
 //    which of them are open after the central cube, and edges and corners only among
