@@ -13,6 +13,8 @@
 //    SSE2 forms two points' draws and measures at once; all points of a cube are measured
 //    and the count only masks them, so the count costs no branch; the fifth point, in
 //    one cube of nine, is measured only when it exists;
+//  - at orders 1 and 2 without ids only the entries' values matter, and a cube's points
+//    merge into them by minimum and maximum, which leaves the values an insertion leaves;
 //  - cube hashes and K are formed once per query and axis for the three steps;
 //  - neighbours are visited in the documented order, but faces are chosen once, by
 //    which of them are open after the central cube, and edges and corners only among
@@ -72,6 +74,7 @@ struct DrawPair {
 };
 struct DrawTable {
     DrawPair pair[3][3];  // [point pair][axis]
+    alignas(16) uint32_t add4[3][4];  // [axis][point]: the addends of points 0 to 3
     Affine id[5];
 };
 constexpr DrawTable make_draws() {
@@ -82,6 +85,8 @@ constexpr DrawTable make_draws() {
             t.pair[p][a] = DrawPair{{first.mul, 0u, second.mul, 0u},
                                     {first.add + 0x80000000u, 0u, second.add + 0x80000000u, 0u}};
         }
+    for (int a = 0; a < 3; ++a)
+        for (int j = 0; j < 4; ++j) t.add4[a][j] = point_draw(j, a).add + 0x80000000u;
     for (int j = 0; j < 5; ++j) t.id[j] = point_id(j);
     return t;
 }
@@ -98,16 +103,34 @@ alignas(16) constexpr double kBeyondCount[6][2][2] = {
     {{0.0, 0.0}, {0.0, 0.0}},
 };
 
+/// Bytes between entries of the per-axis tables.
+constexpr int kSlot = 16;
+
+/// Added to the measures of points 0 to 4 by a set of them (bit j for point j): zero for
+/// a point in the set, infinity for one outside it.
+struct OutsideTable {
+    alignas(16) double add[32][3][2];
+};
+constexpr OutsideTable make_outside() {
+    OutsideTable t{};
+    for (int set = 0; set < 32; ++set)
+        for (int j = 0; j < 6; ++j) t.add[set][j / 2][j % 2] = (set >> j & 1) ? 0.0 : __builtin_inf();
+    return t;
+}
+constexpr OutsideTable kOutsideTable = make_outside();
+constexpr const double (&kOutside)[32][3][2] = kOutsideTable.add;
+
 /// Faces in visiting order; bit i of an open-face set stands for face i:
 /// lower x, lower y, lower z, upper x, upper y, upper z.
 constexpr unsigned face_bit(int axis, int step) { return 1u << (step < 0 ? axis : 3 + axis); }
 
 /// The neighbours of one group (faces, edges or corners) whose faces are all in an open
-/// set, in visiting order, as indices 3·axis + step + 1 into the per-axis tables.
+/// set, in visiting order, as byte offsets 16·(3·axis + step + 1) into the per-axis
+/// tables (both have a 16-byte stride, so a visit loads each entry at one offset).
 template <int Max>
 struct Group {
     uint8_t count;
-    uint8_t at[Max][3];
+    uint8_t at[Max][3];    // byte offsets into the per-axis tables
     uint8_t term[Max][3];  // the face terms of the bound, in the order added; 6 is zero
 };
 template <int Max>
@@ -127,7 +150,7 @@ constexpr GroupTable<Max> make_group(int first, int end) {
             if ((need & ~open) != 0) continue;
             int used = 0;
             for (int a = 0; a < 3; ++a) {
-                g.at[g.count][a] = static_cast<uint8_t>(3 * a + step[a] + 1);
+                g.at[g.count][a] = static_cast<uint8_t>(kSlot * (3 * a + step[a] + 1));
                 g.term[g.count][a] = 6;
                 if (step[a] != 0) g.term[g.count][used++] = static_cast<uint8_t>(step[a] < 0 ? a : 3 + a);
             }
@@ -172,7 +195,7 @@ public:
     }
 
     void run(const Query& q) {
-        static constexpr uint8_t kCentre[3] = {1, 4, 7};
+        static constexpr uint8_t kCentre[3] = {kSlot * 1, kSlot * 4, kSlot * 7};
         if (!kMetric && kOrder > 0)
             visit_centre_short(kCentre);
         else
@@ -219,9 +242,9 @@ private:
     /// The hash terms and K of one axis, for the cube coordinates c-1, c and c+1.
     void set_axis(int axis, int32_t c, float at, uint32_t hash_mul) {
         const uint32_t h = hash_mul * static_cast<uint32_t>(c);
-        hash_[3 * axis] = h - hash_mul;
-        hash_[3 * axis + 1] = h;
-        hash_[3 * axis + 2] = h + hash_mul;
+        hash_[3 * axis][0] = h - hash_mul;
+        hash_[3 * axis + 1][0] = h;
+        hash_[3 * axis + 2][0] = h + hash_mul;
         // Exact: the difference has at most 53 significant bits, scaling by 2^32 is exact
         // and the sum stays on the half-integer grid below 2^52.
         const __m128d k = _mm_set1_pd((static_cast<double>(c) - at) * 0x1p32 + (0x1p31 + 0.5));
@@ -231,11 +254,43 @@ private:
         _mm_store_pd(k_[3 * axis + 2], _mm_add_pd(k, step));
     }
 
+    /// The per-axis entries at a byte offset of the group tables.
+    QORN_INLINE uint32_t hash_at(uint8_t slot) const {
+        uint32_t h;
+        memcpy(&h, reinterpret_cast<const char*>(hash_) + slot, sizeof h);
+        return h;
+    }
+    QORN_INLINE __m128d k_at(uint8_t slot) const {
+        return _mm_load_pd(reinterpret_cast<const double*>(reinterpret_cast<const char*>(k_) + slot));
+    }
+
     /// D of points 2p and 2p+1 along one axis.
     QORN_INLINE static __m128d offsets_of(__m128i seed, const DrawPair& c, __m128d k) {
         __m128i s = _mm_mul_epu32(seed, _mm_load_si128(reinterpret_cast<const __m128i*>(c.mul)));
         s = _mm_add_epi64(s, _mm_load_si128(reinterpret_cast<const __m128i*>(c.add)));
         return _mm_add_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(s, 0x08)), k);
+    }
+
+    /// Measures (in D units) of points 0 and 1, and of points 2 and 3: the low words of
+    /// both pairs' products gathered into one register, so that one addition and one
+    /// shuffle serve four draws.
+    QORN_INLINE static void measure_quad(__m128i seed, const __m128d k[3], __m128d* m01, __m128d* m23) {
+        __m128d sq01 = _mm_setzero_pd(), sq23 = _mm_setzero_pd();
+#pragma GCC unroll 3
+        for (int a = 0; a < 3; ++a) {
+            const __m128i p01 = _mm_mul_epu32(seed, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.pair[0][a].mul)));
+            const __m128i p23 = _mm_mul_epu32(seed, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.pair[1][a].mul)));
+            __m128i s = _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(p01), _mm_castsi128_ps(p23),
+                                                        _MM_SHUFFLE(2, 0, 2, 0)));
+            s = _mm_add_epi32(s, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.add4[a])));
+            const __m128d d01 = _mm_add_pd(_mm_cvtepi32_pd(s), k[a]);
+            const __m128d d23 = _mm_add_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(s, 0xee)), k[a]);
+            // The same order of additions as the plain measure: (x² + y²) + z².
+            sq01 = a == 0 ? _mm_mul_pd(d01, d01) : _mm_add_pd(sq01, _mm_mul_pd(d01, d01));
+            sq23 = a == 0 ? _mm_mul_pd(d23, d23) : _mm_add_pd(sq23, _mm_mul_pd(d23, d23));
+        }
+        *m01 = sq01;
+        *m23 = sq23;
     }
 
     /// Measures (in D units) of points 2p and 2p+1.
@@ -261,12 +316,11 @@ private:
     /// The caller's measure of each point's single-precision offset, point by point, the
     /// offsets formed two at a time.
     QORN_INLINE void visit_metric(const uint8_t at[3]) {
-        const uint32_t seed = hash_[at[0]] + hash_[at[1]] + hash_[at[2]];
+        const uint32_t seed = hash_at(at[0]) + hash_at(at[1]) + hash_at(at[2]);
         const int32_t count = cube_point_count(seed);
         if (count <= 0) return;
         const __m128i sv = _mm_set1_epi32(static_cast<int32_t>(seed));
-        const __m128d k[3] = {_mm_load_pd(k_[at[0]]), _mm_load_pd(k_[at[1]]),
-                              _mm_load_pd(k_[at[2]])};
+        const __m128d k[3] = {k_at(at[0]), k_at(at[1]), k_at(at[2])};
         const __m128d unit = _mm_set1_pd(kOffsetUnit);
         miVector v[6];
         const auto offsets_of_pair = [&](int p) QORN_INLINE_LAMBDA {
@@ -298,17 +352,22 @@ private:
     /// neither the count nor the ranking costs a branch. Entries stay what they were
     /// (the caller's ids included) until a point takes their place.
     QORN_INLINE void visit_centre_short(const uint8_t at[3]) {
-        const uint32_t seed = hash_[at[0]] + hash_[at[1]] + hash_[at[2]];
+        const uint32_t seed = hash_at(at[0]) + hash_at(at[1]) + hash_at(at[2]);
         const int32_t count = cube_point_count(seed);
         const __m128i sv = _mm_set1_epi32(static_cast<int32_t>(seed));
-        const __m128d k[3] = {_mm_load_pd(k_[at[0]]), _mm_load_pd(k_[at[1]]),
-                              _mm_load_pd(k_[at[2]])};
+        const __m128d k[3] = {k_at(at[0]), k_at(at[1]), k_at(at[2])};
         alignas(16) double m[6];
         // Points beyond the count measure infinity, which never enters.
-        _mm_store_pd(m, _mm_add_pd(measure_pair(sv, 0, k), _mm_load_pd(kBeyondCount[count][0])));
-        _mm_store_pd(m + 2, _mm_add_pd(measure_pair(sv, 1, k), _mm_load_pd(kBeyondCount[count][1])));
+        __m128d m01, m23;
+        measure_quad(sv, k, &m01, &m23);
+        _mm_store_pd(m, _mm_add_pd(m01, _mm_load_pd(kBeyondCount[count][0])));
+        _mm_store_pd(m + 2, _mm_add_pd(m23, _mm_load_pd(kBeyondCount[count][1])));
         m[4] = __builtin_inf();
         if (__builtin_expect(count == 5, 0)) _mm_store_pd(m + 4, measure_pair(sv, 2, k));
+        if (!kIds) {
+            merge_values(_mm_load_pd(m), _mm_load_pd(m + 2), _mm_load_sd(m + 4));
+            return;
+        }
         // The list in D units, as the stored single-precision values.
         __m128d d0 = _mm_set_sd(static_cast<double>(distances_[0]) * kScaleUp);
         __m128d d1 = kOrder == 2 ? _mm_set_sd(static_cast<double>(distances_[1]) * kScaleUp) : d0;
@@ -342,25 +401,50 @@ private:
         follow_threshold();
     }
 
+    /// The central cube's merge when the list holds values only. With d0 <= d1 single-
+    /// precision entries and r a point's measure as it would be stored (rounding is
+    /// monotonic), inserting the point leaves d0' = min(r, d0) and, at order 2,
+    /// d1' = min(max(r, d0), d1): equal values wherever it lands, so a minimum and a
+    /// maximum replace the comparisons. Points beyond the count measure infinity.
+    /// The measures come in D units, points 0 to 4 in lanes, the last lane unused.
+    QORN_INLINE void merge_values(__m128d m01, __m128d m23, __m128d m4) {
+        const __m128d down = _mm_set1_pd(kScaleDown);
+        const __m128d r01 = _mm_cvtps_pd(_mm_cvtpd_ps(_mm_mul_pd(m01, down)));
+        const __m128d r23 = _mm_cvtps_pd(_mm_cvtpd_ps(_mm_mul_pd(m23, down)));
+        const __m128d r4 = _mm_cvtps_pd(_mm_cvtpd_ps(_mm_mul_pd(m4, down)));
+        const __m128d r[5] = {r01, _mm_unpackhi_pd(r01, r01), r23, _mm_unpackhi_pd(r23, r23), r4};
+        __m128d d0 = _mm_set_sd(static_cast<double>(distances_[0]));
+        __m128d d1 = kOrder == 2 ? _mm_set_sd(static_cast<double>(distances_[1])) : d0;
+#pragma GCC unroll 5
+        for (int j = 0; j < 5; ++j) {
+            if (kOrder == 2) d1 = _mm_min_sd(_mm_max_sd(r[j], d0), d1);
+            d0 = _mm_min_sd(r[j], d0);
+        }
+        distances_[0] = static_cast<float>(_mm_cvtsd_f64(d0));  // exact: single values
+        if (kOrder == 2) distances_[1] = static_cast<float>(_mm_cvtsd_f64(d1));
+        follow_threshold();
+    }
+
     QORN_INLINE static __m128d select(__m128d mask, __m128d a, __m128d b) {
         return _mm_or_pd(_mm_and_pd(mask, a), _mm_andnot_pd(mask, b));
     }
 
     /// All points of the cube are measured, and those beyond its count are masked off.
     QORN_INLINE void visit_euclidean(const uint8_t at[3]) {
-        const uint32_t seed = hash_[at[0]] + hash_[at[1]] + hash_[at[2]];
+        const uint32_t seed = hash_at(at[0]) + hash_at(at[1]) + hash_at(at[2]);
         const int32_t count = cube_point_count(seed);
         const __m128i sv = _mm_set1_epi32(static_cast<int32_t>(seed));
-        const __m128d k[3] = {_mm_load_pd(k_[at[0]]), _mm_load_pd(k_[at[1]]),
-                              _mm_load_pd(k_[at[2]])};
-        const __m128d m0 = measure_pair(sv, 0, k), m1 = measure_pair(sv, 1, k);
+        const __m128d k[3] = {k_at(at[0]), k_at(at[1]), k_at(at[2])};
+        __m128d m0, m1;
+        measure_quad(sv, k, &m0, &m1);
         unsigned below = below_limit(m0) | below_limit(m1) << 2;
         __m128d m2 = _mm_setzero_pd();
         if (__builtin_expect(count == 5, 0)) {
             m2 = measure_pair(sv, 2, k);
             below |= below_limit(m2) << 4;
         }
-        below &= (1u << count) - 1u;  // count is 0 to 5
+        static constexpr uint32_t kExisting[6] = {0x00, 0x01, 0x03, 0x07, 0x0f, 0x1f};
+        below &= kExisting[count];  // the points that exist (count is 0 to 5)
         if (below) admit(below, seed, at, m0, m1, m2);
     }
 
@@ -368,6 +452,14 @@ private:
     /// the cube and are still below it when their turn comes.
     __attribute__((noinline)) void admit(unsigned below, uint32_t seed, const uint8_t at[3],
                                          __m128d m0, __m128d m1, __m128d m2) {
+        if (kOrder > 0 && !kIds && !kOffsets) {
+            // Values only: the points outside `below` (beyond the count, or not below the
+            // threshold at the start) measure infinity, and the rest merge branch-free.
+            const double(*beyond)[2] = kOutside[below];
+            merge_values(_mm_add_pd(m0, _mm_load_pd(beyond[0])), _mm_add_pd(m1, _mm_load_pd(beyond[1])),
+                         _mm_add_pd(m2, _mm_load_pd(beyond[2])));
+            return;
+        }
         alignas(16) double m[6];
         _mm_store_pd(m, m0);
         _mm_store_pd(m + 2, m1);
@@ -388,10 +480,11 @@ private:
         if (kOffsets) {
             // The point's D again, one axis at a time, as its pair lane formed it.
             float o[3];
+#pragma GCC unroll 3
             for (int a = 0; a < 3; ++a) {
                 const DrawPair& c = kDraws.pair[j >> 1][a];
                 const uint32_t s = c.mul[2 * (j & 1)] * seed + c.add[2 * (j & 1)];
-                const double d = static_cast<double>(static_cast<int32_t>(s)) + k_[at[a]][0];
+                const double d = static_cast<double>(static_cast<int32_t>(s)) + _mm_cvtsd_f64(k_at(at[a]));
                 o[a] = static_cast<float>(d * kOffsetUnit);
             }
             offsets_[i] = miVector{o[0], o[1], o[2]};
@@ -412,12 +505,22 @@ private:
             if (kOffsets) move_down_if(before, offsets_);
             return before ? 0 : 1;
         }
+        // Entry 0 decides whether the search can stop before it, so the loop that moves
+        // the tail tests one condition an entry.
         unsigned long i = last_;
-        while (i > 0 && m < distances_[i - 1]) {
-            distances_[i] = distances_[i - 1];
-            if (kIds) ids_[i] = ids_[i - 1];
-            if (kOffsets) offsets_[i] = offsets_[i - 1];
-            --i;
+        const auto move_down = [&](unsigned long to) QORN_INLINE_LAMBDA {
+            distances_[to] = distances_[to - 1];
+            if (kIds) ids_[to] = ids_[to - 1];
+            if (kOffsets) offsets_[to] = offsets_[to - 1];
+        };
+        if (m < distances_[0]) {
+            // A short move: kept a loop, not a call of memmove.
+            for (; i > 0; --i) {
+                move_down(i);
+                __asm__("" : "+r"(i));
+            }
+        } else {
+            for (; m < distances_[i - 1]; --i) move_down(i);  // stops at 1: m >= entry 0
         }
         return i;
     }
@@ -433,7 +536,8 @@ private:
     unsigned long* const ids_;
     const Metric metric_;
     alignas(16) double k_[9][2];  // K of cube coordinate c-1, c, c+1 of each axis, twice
-    uint32_t hash_[9];            // hash term of cube coordinate c-1, c, c+1 of each axis
+    alignas(16) uint32_t hash_[9][4];  // hash term of c-1, c, c+1 of each axis, in [0]
+    static_assert(sizeof k_[0] == kSlot && sizeof hash_[0] == kSlot, "one stride for both");
     double limit_scaled_;            // the threshold distances[order-1] in D units (·2^64)
     __m128d limit_pair_;             // the same in both lanes
 };
