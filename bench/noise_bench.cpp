@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "mrWorley.h"
-#include "plain_transcription.h"
+#include "nearest_search.h"
 #include "query_points.h"
 
 namespace {
@@ -42,7 +42,7 @@ void BM_PlainTranscription(benchmark::State& state) {
     size_t i = 0;
     for (auto _ : state) {
         const miVector& p = points()[i++ & 4095];
-        qorn::bench::plain_transcription(p.x, p.y, p.z, order, d.data(), nullptr, nullptr);
+        qorn::noise::noise_reference(p.x, p.y, p.z, order, d.data(), nullptr, nullptr);
         benchmark::DoNotOptimize(d.data());
     }
     state.SetItemsProcessed(state.iterations());

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "mrWorley.h"
-#include "plain_transcription.h"
+#include "nearest_search.h"
 #include "query_points.h"
 #ifdef QORN_HAVE_LIBNOISE
 #include <libnoise/noise.h>
@@ -56,7 +56,7 @@ __attribute__((noinline)) float run_queries(const std::vector<miVector>& points,
             FWorley::noise(euclid, param, p.x, p.y, p.z, order, d.data(), nullptr, nullptr);
             break;
         case Mode::transcription:
-            qorn::bench::plain_transcription(p.x, p.y, p.z, order, d.data(), nullptr, nullptr);
+            qorn::noise::noise_reference(p.x, p.y, p.z, order, d.data(), nullptr, nullptr);
             break;
         case Mode::libnoise:
 #ifdef QORN_HAVE_LIBNOISE

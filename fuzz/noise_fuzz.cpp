@@ -19,25 +19,6 @@ using fuzz::finding;
 
 namespace {
 
-void plain_transcription(float x, float y, float z, unsigned long order, float* d,
-                         miVector* o, unsigned long* ids) {
-    if (order == 0) return;
-    noise::start_search(order, d);
-    const noise::Query q = noise::locate(x, y, z);
-    if (q.searchable) noise::search_euclidean_reference(q, order, d, o, ids);
-    noise::finish_search(order, d, o);
-}
-
-void plain_metric_transcription(const DistType& metric, const miVector& param, float x,
-                                float y, float z, unsigned long order, float* d, miVector* o,
-                                unsigned long* ids) {
-    if (order == 0) return;
-    noise::start_search(order, d);
-    const noise::Query q = noise::locate(x, y, z);
-    if (q.searchable) noise::search_metric_reference(metric, param, q, order, d, o, ids);
-    noise::finish_search(order, d, o);
-}
-
 void expect_same_bytes(const void* a, const void* b, size_t bytes, const char* what) {
     if (memcmp(a, b, bytes) != 0) finding(what);
 }
@@ -63,14 +44,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FWorley::noise(metric, param, x, y, z, order, list.distances(), offsets, ids);
         if (metric.calls > 27 * 5) finding("more points measured than 27 cubes hold");
         list.check_guards();
-        plain_metric_transcription(ref_metric, param, x, y, z, order, ref.distances(),
+        noise::noise_metric_reference(ref_metric, param, x, y, z, order, ref.distances(),
                                    ref_offsets, ref_ids);
         if (metric.calls != ref_metric.calls)
             finding("the measure is called other than in the plain transcription");
     } else {
         FWorley::noise(x, y, z, order, list.distances(), offsets, ids);
         list.check_guards();
-        plain_transcription(x, y, z, order, ref.distances(), ref_offsets, ref_ids);
+        noise::noise_reference(x, y, z, order, ref.distances(), ref_offsets, ref_ids);
     }
     expect_same_bytes(list.distances(), ref.distances(), order * sizeof(float),
                       "distances differ from the plain transcription");

@@ -149,6 +149,28 @@ void search_metric_reference(const DistType& metric, const miVector& dist_param,
 void search_euclidean_reference(const Query& q, unsigned long order, float* distances,
                                 miVector* offsets, unsigned long* ids);
 
+/// A whole query the plain way, step by step with no shortcut: the yardstick that the
+/// fast search is compared with (fuzzing) and measured against (benchmarks).
+inline void noise_reference(float x, float y, float z, unsigned long order, float* distances,
+                            miVector* offsets, unsigned long* ids) {
+    if (order == 0) return;
+    start_search(order, distances);
+    const Query q = locate(x, y, z);
+    if (q.searchable) search_euclidean_reference(q, order, distances, offsets, ids);
+    finish_search(order, distances, offsets);
+}
+
+/// The same with a caller's measure.
+inline void noise_metric_reference(const DistType& metric, const miVector& dist_param, float x,
+                                   float y, float z, unsigned long order, float* distances,
+                                   miVector* offsets, unsigned long* ids) {
+    if (order == 0) return;
+    start_search(order, distances);
+    const Query q = locate(x, y, z);
+    if (q.searchable) search_metric_reference(metric, dist_param, q, order, distances, offsets, ids);
+    finish_search(order, distances, offsets);
+}
+
 }  // namespace qorn::noise
 
 #endif
