@@ -28,26 +28,27 @@ std::string shown(double v) {
 
 }  // namespace
 
-bool parse_double(const std::string& text, double& value) {
+namespace {
+
+/// A whole text as one finite number, read by `read` (strtod or strtof, which round
+/// once from the text, giving infinity rather than an undefined conversion beyond the
+/// type's range; an underflow is still the nearest value).
+template <class Real>
+bool parse_real(const std::string& text, Real (*read)(const char*, char**), Real& value) {
     if (!starts_like_a_number(text) || text.find('\0') != std::string::npos) return false;
     char* end = nullptr;
-    const double v = strtod(text.c_str(), &end);
-    // An underflow (ERANGE with a tiny or zero result) is still the nearest double.
+    const Real v = read(text.c_str(), &end);
     if (*end != '\0' || end == text.c_str() || !isfinite(v)) return false;
     value = v;
     return true;
 }
 
-bool parse_float(const std::string& text, float& value) {
-    if (!starts_like_a_number(text) || text.find('\0') != std::string::npos) return false;
-    char* end = nullptr;
-    // strtof rounds once from the text (strtod then a cast would round twice) and
-    // gives infinity, never an undefined conversion, beyond the float range.
-    const float v = strtof(text.c_str(), &end);
-    if (*end != '\0' || end == text.c_str() || !isfinite(v)) return false;
-    value = v;
-    return true;
-}
+}  // namespace
+
+bool parse_double(const std::string& text, double& value) { return parse_real(text, strtod, value); }
+
+// strtof itself, not strtod then a cast, which would round twice.
+bool parse_float(const std::string& text, float& value) { return parse_real(text, strtof, value); }
 
 bool parse_int32(const std::string& text, int32_t& value) {
     size_t i = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
