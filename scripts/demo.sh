@@ -7,10 +7,12 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh x86_64
 scripts/build.sh i386
-for abi in x86_64 i386; do
-  echo "== qorn.so, $abi: the noise table"
-  "build/$abi/demo/qorn_noise_table" "build/$abi/lib/qorn.so"
-done
+echo "== qorn.so, x86_64: the noise table"
+build/x86_64/demo/qorn_noise_table build/x86_64/lib/qorn.so
+# Under qemu-user where this kernel cannot run 32-bit programs.
+i386_runner=$(scripts/i386_runner.sh)
+echo "== qorn.so, i386: the noise table${i386_runner:+ (under ${i386_runner##* })}"
+$i386_runner build/i386/demo/qorn_noise_table build/i386/lib/qorn.so
 
 mkdir -p out
 run() {

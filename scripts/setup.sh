@@ -9,6 +9,7 @@ packages=(
   libnoise-dev
   libembree-dev libpng-dev libopenexr-dev libcli11-dev
   valgrind libc6-dbg:i386
+  qemu-user
   clang-14 libclang-rt-14-dev
 )
 
