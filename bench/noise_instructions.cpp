@@ -8,6 +8,8 @@
 //   metric         the pluggable overload with a squared-Euclidean measure
 //   transcription  the straightforward search that follows the documented steps
 //   libnoise       libnoise's Voronoi module (F1 only; when built with libnoise)
+//   loop           no query at all: the loop alone, for counts that cannot be confined
+//                  to run_queries and subtract it instead (an emulator's)
 // With repetitions, also the least time per query over that many runs (ns): the only
 // clock of the 32-bit build, where Google Benchmark is not installed.
 // Builds on both ABIs (nothing but the plug-in and its own search objects).
@@ -27,7 +29,7 @@
 
 namespace {
 
-enum class Mode { plain, outputs, metric, transcription, libnoise };
+enum class Mode { plain, outputs, metric, transcription, libnoise, loop };
 
 }  // namespace
 
@@ -58,6 +60,9 @@ __attribute__((noinline)) float run_queries(const std::vector<miVector>& points,
         case Mode::transcription:
             qorn::noise::noise_reference(p.x, p.y, p.z, order, d.data(), nullptr, nullptr);
             break;
+        case Mode::loop:
+            d[order - 1] = p.x;
+            break;
         case Mode::libnoise:
 #ifdef QORN_HAVE_LIBNOISE
             d[order - 1] = static_cast<float>(voronoi.GetValue(p.x, p.y, p.z));
@@ -80,7 +85,8 @@ int main(int argc, char** argv) {
                  {"outputs", Mode::outputs},
                  {"metric", Mode::metric},
                  {"transcription", Mode::transcription},
-                 {"libnoise", Mode::libnoise}};
+                 {"libnoise", Mode::libnoise},
+                 {"loop", Mode::loop}};
     Mode mode = Mode::plain;
     bool known = false;
     for (const auto& m : modes)
@@ -89,7 +95,7 @@ int main(int argc, char** argv) {
     if (mode == Mode::libnoise) known = false;
 #endif
     if (!known || order == 0) {
-        fprintf(stderr, "usage: %s [queries] [order >= 1] [plain|outputs|metric|transcription"
+        fprintf(stderr, "usage: %s [queries] [order >= 1] [plain|outputs|metric|transcription|loop"
 #ifdef QORN_HAVE_LIBNOISE
                         "|libnoise"
 #endif
