@@ -1,37 +1,20 @@
-// The searches of both overloads, arranged for speed without changing a bit of their
-// results (or, for a caller's measure, a call of it).
+// The search with a caller's measure, arranged for speed without changing a result or a
+// call of the measure.
 //
-// For queries whose scaled coordinates satisfy 2^-10 <= |a| < 2^19 (or a == 0), every
-// offset component of every candidate, scaled by 2^32, is exactly D = (s - 2^31) + K on
-// the half-integer grid, with s the point's generator draw and K = 2^31 + 0.5 +
-// (cube - a)·2^32 fixed per cube and axis: the point's position (s + 0.5)·2^-32 + cube
-// has at most 53 significant bits there, and so has its difference from the query.
-// Squares and sums of D are then the double operations of the plain transcription
-// scaled by 2^64, which is exact, so measures and their comparisons are identical.
-// Further savings, none of which changes a result:
-//  - every draw is one multiply-add from the cube seed (the generator steps folded), and
-//    SSE2 forms two points' draws and measures at once; all points of a cube are measured
-//    and the count only masks them, so the count costs no branch; the fifth point, in
-//    one cube of nine, is measured only when it exists;
-//  - at orders 1 and 2 without ids only the entries' values matter, and a cube's points
-//    merge into them by minimum and maximum, which leaves the values an insertion leaves;
-//  - cube hashes and K are formed once per query and axis for the three steps;
-//  - neighbours are visited in the documented order, but faces are chosen once, by
-//    which of them are open after the central cube, and edges and corners only among
-//    the faces still open after the faces. Every point of a neighbour measures at least
-//    its bound (rounding is monotonic) and the threshold only falls, so a neighbour whose
-//    bound fails holds no point that could enter the list at its place in the order:
-//    visiting it anyway leaves every entry, and every tie, exactly as the documented
-//    search leaves them.
-// A caller's measure may be shorter than the bounds, so its search visits exactly the
-// documented neighbours, each tested when its turn comes, and asks the measure about every
-// point of them in order; only the points' offsets are formed the fast way.
+// A caller's measure may be shorter than the bounds, so this search visits exactly the
+// documented neighbours, each tested when its turn comes, and asks the measure about
+// every point of them in order. What is saved is in how: offsets are formed exactly from
+// one multiply-add per draw (see in_fast_domain in point_draws.h), two points at a time in
+// SSE2 lanes and converted to single precision as the plain overload rounds them; cube
+// hashes and K are formed once per query and axis; and the neighbours that can be
+// visited at all are listed once, from the faces open after the central cube.
 // Other queries take the plain transcription.
 #include <emmintrin.h>
 #include <math.h>
 #include <string.h>
 
 #include "nearest_search.h"
+#include "point_draws.h"
 
 #define QORN_INLINE inline __attribute__((always_inline))
 #define QORN_INLINE_LAMBDA __attribute__((always_inline))
@@ -39,30 +22,7 @@
 namespace qorn::noise {
 namespace {
 
-/// s -> mul·s + add (mod 2^32), the generator applied `steps` times.
-struct Affine {
-    uint32_t mul, add;
-    constexpr uint32_t operator()(uint32_t s) const { return mul * s + add; }
-};
-constexpr Affine lcg_power(int steps) {
-    Affine f{1u, 0u};
-    for (int i = 0; i < steps; ++i) f = Affine{kLcgMul * f.mul, kLcgMul * f.add + kLcgAdd};
-    return f;
-}
-static_assert(lcg_power(4).mul == 49518929u && lcg_power(4).add == 2381041692u,
-              "four generator steps per point");
-
-/// Point j of a cube has identifier lcg^(1+4j)(seed) and draws lcg^(2+4j+axis)(seed).
-constexpr Affine point_id(int point) { return lcg_power(1 + 4 * point); }
-constexpr Affine point_draw(int point, int axis) { return lcg_power(2 + 4 * point + axis); }
-
-inline bool in_fast_domain(float a) {
-    float m = fabsf(a);
-    return m < 0x1p19f && (m >= 0x1p-10f || m == 0.0f);
-}
-
 constexpr double kScaleUp = 0x1p64;      // measure -> D units
-constexpr double kScaleDown = 0x1p-64;   // D units -> measure
 constexpr double kOffsetUnit = 0x1p-32;  // D -> offset component
 
 /// Multipliers and addends of the draws of points 2p and 2p+1 along one axis, in the
@@ -74,7 +34,6 @@ struct DrawPair {
 };
 struct DrawTable {
     DrawPair pair[3][3];  // [point pair][axis]
-    alignas(16) uint32_t add4[3][4];  // [axis][point]: the addends of points 0 to 3
     Affine id[5];
 };
 constexpr DrawTable make_draws() {
@@ -86,39 +45,13 @@ constexpr DrawTable make_draws() {
                                     {first.add + 0x80000000u, 0u, second.add + 0x80000000u, 0u}};
         }
     for (int a = 0; a < 3; ++a)
-        for (int j = 0; j < 4; ++j) t.add4[a][j] = point_draw(j, a).add + 0x80000000u;
     for (int j = 0; j < 5; ++j) t.id[j] = point_id(j);
     return t;
 }
 constexpr DrawTable kDraws = make_draws();
 
-/// Added to the measures of points 0 to 3 by the cube's count: zero for a point that
-/// exists, infinity for one that does not.
-alignas(16) constexpr double kBeyondCount[6][2][2] = {
-    {{__builtin_inf(), __builtin_inf()}, {__builtin_inf(), __builtin_inf()}},
-    {{0.0, __builtin_inf()}, {__builtin_inf(), __builtin_inf()}},
-    {{0.0, 0.0}, {__builtin_inf(), __builtin_inf()}},
-    {{0.0, 0.0}, {0.0, __builtin_inf()}},
-    {{0.0, 0.0}, {0.0, 0.0}},
-    {{0.0, 0.0}, {0.0, 0.0}},
-};
-
 /// Bytes between entries of the per-axis tables.
 constexpr int kSlot = 16;
-
-/// Added to the measures of points 0 to 4 by a set of them (bit j for point j): zero for
-/// a point in the set, infinity for one outside it.
-struct OutsideTable {
-    alignas(16) double add[32][3][2];
-};
-constexpr OutsideTable make_outside() {
-    OutsideTable t{};
-    for (int set = 0; set < 32; ++set)
-        for (int j = 0; j < 6; ++j) t.add[set][j / 2][j % 2] = (set >> j & 1) ? 0.0 : __builtin_inf();
-    return t;
-}
-constexpr OutsideTable kOutsideTable = make_outside();
-constexpr const double (&kOutside)[32][3][2] = kOutsideTable.add;
 
 /// Faces in visiting order; bit i of an open-face set stands for face i:
 /// lower x, lower y, lower z, upper x, upper y, upper z.
@@ -182,7 +115,7 @@ QORN_INLINE void move_down_if(bool before, T* list) {
 /// The search state. The measure (Euclidean or the caller's), the order when it is 1 or 2
 /// (0 for any other) and which optional lists are written are fixed per instance, so the
 /// hot code never tests for them.
-template <bool kMetric, int kOrder, bool kOffsets, bool kIds>
+template <int kOrder, bool kOffsets, bool kIds>
 class FastSearch {
 public:
     FastSearch(const Query& q, unsigned long order, float* distances, miVector* offsets,
@@ -196,10 +129,7 @@ public:
 
     void run(const Query& q) {
         static constexpr uint8_t kCentre[3] = {kSlot * 1, kSlot * 4, kSlot * 7};
-        if (!kMetric && kOrder > 0)
-            visit_centre_short(kCentre);
-        else
-            visit(kCentre);
+        visit_metric(kCentre);
         const FaceTerms t = face_terms(q);
         // Face terms in D units, like the threshold they meet (scaling by 2^64 is exact).
         const __m128d up = _mm_set1_pd(kScaleUp);
@@ -216,7 +146,7 @@ public:
         // each is tested with its own bound, which prunes enough to pay for the test.
         // A caller's measure may be shorter than the bound, so it gets exactly the
         // documented visits: every neighbour tested when its turn comes.
-        visit_group<kMetric>(kFaces.open[open_faces(terms)], term);
+        visit_group<true>(kFaces.open[open_faces(terms)], term);
         visit_group<true>(kEdgesAndCorners.open[open_faces(terms)], term);
     }
 
@@ -235,7 +165,7 @@ private:
                 const double bound = (term[g.term[n][0]] + term[g.term[n][1]]) + term[g.term[n][2]];
                 if (!(bound < limit_scaled_)) continue;
             }
-            visit(g.at[n]);
+            visit_metric(g.at[n]);
         }
     }
 
@@ -271,48 +201,6 @@ private:
         return _mm_add_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(s, 0x08)), k);
     }
 
-    /// Measures (in D units) of points 0 and 1, and of points 2 and 3: the low words of
-    /// both pairs' products gathered into one register, so that one addition and one
-    /// shuffle serve four draws.
-    QORN_INLINE static void measure_quad(__m128i seed, const __m128d k[3], __m128d* m01, __m128d* m23) {
-        __m128d sq01 = _mm_setzero_pd(), sq23 = _mm_setzero_pd();
-#pragma GCC unroll 3
-        for (int a = 0; a < 3; ++a) {
-            const __m128i p01 = _mm_mul_epu32(seed, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.pair[0][a].mul)));
-            const __m128i p23 = _mm_mul_epu32(seed, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.pair[1][a].mul)));
-            __m128i s = _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(p01), _mm_castsi128_ps(p23),
-                                                        _MM_SHUFFLE(2, 0, 2, 0)));
-            s = _mm_add_epi32(s, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.add4[a])));
-            const __m128d d01 = _mm_add_pd(_mm_cvtepi32_pd(s), k[a]);
-            const __m128d d23 = _mm_add_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(s, 0xee)), k[a]);
-            // The same order of additions as the plain measure: (x² + y²) + z².
-            sq01 = a == 0 ? _mm_mul_pd(d01, d01) : _mm_add_pd(sq01, _mm_mul_pd(d01, d01));
-            sq23 = a == 0 ? _mm_mul_pd(d23, d23) : _mm_add_pd(sq23, _mm_mul_pd(d23, d23));
-        }
-        *m01 = sq01;
-        *m23 = sq23;
-    }
-
-    /// Measures (in D units) of points 2p and 2p+1.
-    QORN_INLINE static __m128d measure_pair(__m128i seed, int p, const __m128d k[3]) {
-        const __m128d dx = offsets_of(seed, kDraws.pair[p][0], k[0]);
-        const __m128d dy = offsets_of(seed, kDraws.pair[p][1], k[1]);
-        const __m128d dz = offsets_of(seed, kDraws.pair[p][2], k[2]);
-        return _mm_add_pd(_mm_add_pd(_mm_mul_pd(dx, dx), _mm_mul_pd(dy, dy)), _mm_mul_pd(dz, dz));
-    }
-
-    QORN_INLINE unsigned below_limit(__m128d m) const {
-        return static_cast<unsigned>(_mm_movemask_pd(_mm_cmplt_pd(m, limit_pair_)));
-    }
-
-    /// Merges the points of the cube whose per-axis table indices are `at`.
-    QORN_INLINE void visit(const uint8_t at[3]) {
-        if (kMetric)
-            visit_metric(at);
-        else
-            visit_euclidean(at);
-    }
-
     /// The caller's measure of each point's single-precision offset, point by point, the
     /// offsets formed two at a time.
     QORN_INLINE void visit_metric(const uint8_t at[3]) {
@@ -345,151 +233,6 @@ private:
             if (kOffsets) offsets_[i] = v[j];
             follow_threshold();
         }
-    }
-
-    /// The central cube at orders 1 and 2, where every point is below the starting
-    /// threshold: the list is merged point by point in registers, by selects, so that
-    /// neither the count nor the ranking costs a branch. Entries stay what they were
-    /// (the caller's ids included) until a point takes their place.
-    QORN_INLINE void visit_centre_short(const uint8_t at[3]) {
-        const uint32_t seed = hash_at(at[0]) + hash_at(at[1]) + hash_at(at[2]);
-        const int32_t count = cube_point_count(seed);
-        const __m128i sv = _mm_set1_epi32(static_cast<int32_t>(seed));
-        const __m128d k[3] = {k_at(at[0]), k_at(at[1]), k_at(at[2])};
-        alignas(16) double m[6];
-        // Points beyond the count measure infinity, which never enters.
-        __m128d m01, m23;
-        measure_quad(sv, k, &m01, &m23);
-        _mm_store_pd(m, _mm_add_pd(m01, _mm_load_pd(kBeyondCount[count][0])));
-        _mm_store_pd(m + 2, _mm_add_pd(m23, _mm_load_pd(kBeyondCount[count][1])));
-        m[4] = __builtin_inf();
-        if (__builtin_expect(count == 5, 0)) _mm_store_pd(m + 4, measure_pair(sv, 2, k));
-        if (!kIds) {
-            merge_values(_mm_load_pd(m), _mm_load_pd(m + 2), _mm_load_sd(m + 4));
-            return;
-        }
-        // The list in D units, as the stored single-precision values.
-        __m128d d0 = _mm_set_sd(static_cast<double>(distances_[0]) * kScaleUp);
-        __m128d d1 = kOrder == 2 ? _mm_set_sd(static_cast<double>(distances_[1]) * kScaleUp) : d0;
-        uint32_t id0 = kIds ? static_cast<uint32_t>(ids_[0]) : 0u;
-        uint32_t id1 = kIds && kOrder == 2 ? static_cast<uint32_t>(ids_[1]) : 0u;
-        const __m128d up = _mm_set_sd(kScaleUp);
-#pragma GCC unroll 5
-        for (int j = 0; j < 5; ++j) {
-            const __m128d mj = _mm_set_sd(m[j]);
-            // The measure as it would be stored, back in D units.
-            const __m128d stored = _mm_mul_sd(
-                _mm_cvtss_sd(up, _mm_cvtsd_ss(_mm_setzero_ps(), _mm_mul_sd(mj, _mm_set_sd(kScaleDown)))), up);
-            const __m128d before0 = _mm_cmplt_sd(mj, d0);
-            const uint32_t id = kIds ? kDraws.id[j](seed) : 0u;
-            const bool take0 = _mm_cvtsi128_si32(_mm_castpd_si128(before0)) != 0;
-            if (kOrder == 2) {
-                const __m128d before1 = _mm_cmplt_sd(mj, d1);
-                const bool take1 = _mm_cvtsi128_si32(_mm_castpd_si128(before1)) != 0;
-                d1 = select(before0, d0, select(before1, stored, d1));
-                if (kIds) id1 = take0 ? id0 : (take1 ? id : id1);
-            }
-            d0 = select(before0, stored, d0);
-            if (kIds) id0 = take0 ? id : id0;
-        }
-        distances_[0] = static_cast<float>(_mm_cvtsd_f64(d0) * kScaleDown);
-        if (kIds) ids_[0] = id0;
-        if (kOrder == 2) {
-            distances_[1] = static_cast<float>(_mm_cvtsd_f64(d1) * kScaleDown);
-            if (kIds) ids_[1] = id1;
-        }
-        follow_threshold();
-    }
-
-    /// The central cube's merge when the list holds values only. With d0 <= d1 single-
-    /// precision entries and r a point's measure as it would be stored (rounding is
-    /// monotonic), inserting the point leaves d0' = min(r, d0) and, at order 2,
-    /// d1' = min(max(r, d0), d1): equal values wherever it lands, so a minimum and a
-    /// maximum replace the comparisons. Points beyond the count measure infinity.
-    /// The measures come in D units, points 0 to 4 in lanes, the last lane unused.
-    QORN_INLINE void merge_values(__m128d m01, __m128d m23, __m128d m4) {
-        const __m128d down = _mm_set1_pd(kScaleDown);
-        const __m128d r01 = _mm_cvtps_pd(_mm_cvtpd_ps(_mm_mul_pd(m01, down)));
-        const __m128d r23 = _mm_cvtps_pd(_mm_cvtpd_ps(_mm_mul_pd(m23, down)));
-        const __m128d r4 = _mm_cvtps_pd(_mm_cvtpd_ps(_mm_mul_pd(m4, down)));
-        const __m128d r[5] = {r01, _mm_unpackhi_pd(r01, r01), r23, _mm_unpackhi_pd(r23, r23), r4};
-        __m128d d0 = _mm_set_sd(static_cast<double>(distances_[0]));
-        __m128d d1 = kOrder == 2 ? _mm_set_sd(static_cast<double>(distances_[1])) : d0;
-#pragma GCC unroll 5
-        for (int j = 0; j < 5; ++j) {
-            if (kOrder == 2) d1 = _mm_min_sd(_mm_max_sd(r[j], d0), d1);
-            d0 = _mm_min_sd(r[j], d0);
-        }
-        distances_[0] = static_cast<float>(_mm_cvtsd_f64(d0));  // exact: single values
-        if (kOrder == 2) distances_[1] = static_cast<float>(_mm_cvtsd_f64(d1));
-        follow_threshold();
-    }
-
-    QORN_INLINE static __m128d select(__m128d mask, __m128d a, __m128d b) {
-        return _mm_or_pd(_mm_and_pd(mask, a), _mm_andnot_pd(mask, b));
-    }
-
-    /// All points of the cube are measured, and those beyond its count are masked off.
-    QORN_INLINE void visit_euclidean(const uint8_t at[3]) {
-        const uint32_t seed = hash_at(at[0]) + hash_at(at[1]) + hash_at(at[2]);
-        const int32_t count = cube_point_count(seed);
-        const __m128i sv = _mm_set1_epi32(static_cast<int32_t>(seed));
-        const __m128d k[3] = {k_at(at[0]), k_at(at[1]), k_at(at[2])};
-        __m128d m0, m1;
-        measure_quad(sv, k, &m0, &m1);
-        unsigned below = below_limit(m0) | below_limit(m1) << 2;
-        __m128d m2 = _mm_setzero_pd();
-        if (__builtin_expect(count == 5, 0)) {
-            m2 = measure_pair(sv, 2, k);
-            below |= below_limit(m2) << 4;
-        }
-        static constexpr uint32_t kExisting[6] = {0x00, 0x01, 0x03, 0x07, 0x0f, 0x1f};
-        below &= kExisting[count];  // the points that exist (count is 0 to 5)
-        if (below) admit(below, seed, at, m0, m1, m2);
-    }
-
-    /// Admits, in point order, the points that were below the threshold at the start of
-    /// the cube and are still below it when their turn comes.
-    __attribute__((noinline)) void admit(unsigned below, uint32_t seed, const uint8_t at[3],
-                                         __m128d m0, __m128d m1, __m128d m2) {
-        if (kOrder > 0 && !kIds && !kOffsets) {
-            // Values only: the points outside `below` (beyond the count, or not below the
-            // threshold at the start) measure infinity, and the rest merge branch-free.
-            const double(*beyond)[2] = kOutside[below];
-            merge_values(_mm_add_pd(m0, _mm_load_pd(beyond[0])), _mm_add_pd(m1, _mm_load_pd(beyond[1])),
-                         _mm_add_pd(m2, _mm_load_pd(beyond[2])));
-            return;
-        }
-        alignas(16) double m[6];
-        _mm_store_pd(m, m0);
-        _mm_store_pd(m + 2, m1);
-        _mm_store_pd(m + 4, m2);
-        do {
-            const int j = __builtin_ctz(below);
-            below &= below - 1;
-            if (m[j] < limit_scaled_) insert(m[j] * kScaleDown, seed, at, j);
-        } while (below);
-    }
-
-    /// Admits point j of a cube, known to beat the threshold: after every entry equal to
-    /// it, the tail moving down one place as the position is found.
-    QORN_INLINE void insert(double m, uint32_t seed, const uint8_t at[3], int j) {
-        const unsigned long i = make_room(m);
-        distances_[i] = static_cast<float>(m);
-        if (kIds) ids_[i] = kDraws.id[j](seed);
-        if (kOffsets) {
-            // The point's D again, one axis at a time, as its pair lane formed it.
-            float o[3];
-#pragma GCC unroll 3
-            for (int a = 0; a < 3; ++a) {
-                const DrawPair& c = kDraws.pair[j >> 1][a];
-                const uint32_t s = c.mul[2 * (j & 1)] * seed + c.add[2 * (j & 1)];
-                const double d = static_cast<double>(static_cast<int32_t>(s)) + _mm_cvtsd_f64(k_at(at[a]));
-                o[a] = static_cast<float>(d * kOffsetUnit);
-            }
-            offsets_[i] = miVector{o[0], o[1], o[2]};
-        }
-        follow_threshold();
     }
 
     /// The place of a measure known to beat the threshold, after every entry equal to it;
@@ -542,52 +285,39 @@ private:
     __m128d limit_pair_;             // the same in both lanes
 };
 
-template <bool kMetric, bool kOffsets, bool kIds>
+template <bool kOffsets, bool kIds>
 void run_fast(const Query& q, unsigned long order, float* distances, miVector* offsets,
               unsigned long* ids, Metric metric) {
     // Orders 1 and 2 have their own list moves; with offsets, moving three more words at
     // every admission costs more than the loop.
     if (!kOffsets && order == 1) {
-        FastSearch<kMetric, 1, kOffsets, kIds>(q, order, distances, offsets, ids, metric).run(q);
+        FastSearch<1, kOffsets, kIds>(q, order, distances, offsets, ids, metric).run(q);
     } else if (!kOffsets && order == 2) {
-        FastSearch<kMetric, 2, kOffsets, kIds>(q, order, distances, offsets, ids, metric).run(q);
+        FastSearch<2, kOffsets, kIds>(q, order, distances, offsets, ids, metric).run(q);
     } else {
-        FastSearch<kMetric, 0, kOffsets, kIds>(q, order, distances, offsets, ids, metric).run(q);
+        FastSearch<0, kOffsets, kIds>(q, order, distances, offsets, ids, metric).run(q);
     }
 }
 
-bool in_fast_domain(const Query& q) {
-    return in_fast_domain(q.at.x) && in_fast_domain(q.at.y) && in_fast_domain(q.at.z);
-}
-
-template <bool kMetric>
 void run_fast(const Query& q, unsigned long order, float* distances, miVector* offsets,
               unsigned long* ids, Metric metric) {
     if (offsets && ids)
-        run_fast<kMetric, true, true>(q, order, distances, offsets, ids, metric);
+        run_fast<true, true>(q, order, distances, offsets, ids, metric);
     else if (offsets)
-        run_fast<kMetric, true, false>(q, order, distances, offsets, ids, metric);
+        run_fast<true, false>(q, order, distances, offsets, ids, metric);
     else if (ids)
-        run_fast<kMetric, false, true>(q, order, distances, offsets, ids, metric);
+        run_fast<false, true>(q, order, distances, offsets, ids, metric);
     else
-        run_fast<kMetric, false, false>(q, order, distances, offsets, ids, metric);
+        run_fast<false, false>(q, order, distances, offsets, ids, metric);
 }
 
 }  // namespace
 
-void search_euclidean(const Query& q, unsigned long order, float* distances,
-                      miVector* offsets, unsigned long* ids) {
-    if (in_fast_domain(q))
-        run_fast<false>(q, order, distances, offsets, ids, Metric{nullptr, nullptr});
-    else
-        search_euclidean_reference(q, order, distances, offsets, ids);
-}
-
 void search_metric(const DistType& metric, const miVector& dist_param, const Query& q,
                    unsigned long order, float* distances, miVector* offsets,
                    unsigned long* ids) {
-    if (in_fast_domain(q))
-        run_fast<true>(q, order, distances, offsets, ids, Metric{&metric, &dist_param});
+    if (fast_query(q))
+        run_fast(q, order, distances, offsets, ids, Metric{&metric, &dist_param});
     else
         search_metric_reference(metric, dist_param, q, order, distances, offsets, ids);
 }

@@ -22,11 +22,7 @@ void FWorley::AddSamples(const DistType& metric, const miVector& dist_param, lon
 
 void FWorley::noise(float x, float y, float z, unsigned long order, float* distances,
                     miVector* offsets, unsigned long* ids) {
-    if (order == 0) return;
-    start_search(order, distances);
-    const Query q = locate(x, y, z);
-    if (q.searchable) search_euclidean(q, order, distances, offsets, ids);
-    finish_search(order, distances, offsets);
+    noise_euclidean(x, y, z, order, distances, offsets, ids);
 }
 
 void FWorley::noise(const DistType& metric, const miVector& dist_param, float x, float y,

@@ -134,6 +134,12 @@ void finish_search(unsigned long order, float* distances, miVector* offsets);
 void search_euclidean(const Query& q, unsigned long order, float* distances,
                       miVector* offsets, unsigned long* ids);
 
+/// A whole Euclidean query (FWorley::noise): locate, search, final pass. Bit for bit
+/// noise_reference; at orders 1 and 2 without offsets or ids the list never leaves
+/// registers until the final pass.
+void noise_euclidean(float x, float y, float z, unsigned long order, float* distances,
+                     miVector* offsets, unsigned long* ids);
+
 /// The search with a caller's measure (order >= 1), without the final pass: the same
 /// visits and calls of the measure as search_metric_reference.
 void search_metric(const DistType& metric, const miVector& dist_param, const Query& q,

@@ -273,6 +273,36 @@ TEST(SearchOracle, FastPathEqualsTheReferenceSearch) {
     }
 }
 
+TEST(SearchOracle, WholeQueriesEqualTheReferenceWithEveryChoiceOfLists) {
+    // Through the entry point, where orders 1 and 2 without lists keep the list in
+    // registers and the other cases choose their neighbours differently.
+    test::CorpusRandom rnd(99);
+    for (const Query& q : random_queries()) {
+        // Back to caller units; locate() lands on the same cube and cell-unit point
+        // within the fast range, and elsewhere the two queries are simply other points.
+        const float x = q.at.x / kCellDensity, y = q.at.y / kCellDensity, z = q.at.z / kCellDensity;
+        for (unsigned long order : {1ul, 2ul, 3ul, 6ul, 40ul}) {
+            const bool with_offsets = rnd.next() & 1, with_ids = rnd.next() & 1;
+            Outputs fast{std::vector<float>(order), std::vector<miVector>(order, kCallerOffset),
+                         std::vector<unsigned long>(order, kCallerId)};
+            Outputs ref = fast;
+            miVector* fo = with_offsets ? fast.o.data() : nullptr;
+            miVector* ro = with_offsets ? ref.o.data() : nullptr;
+            unsigned long* fi = with_ids ? fast.ids.data() : nullptr;
+            unsigned long* ri = with_ids ? ref.ids.data() : nullptr;
+            noise_euclidean(x, y, z, order, fast.d.data(), fo, fi);
+            noise_reference(x, y, z, order, ref.d.data(), ro, ri);
+            for (unsigned long i = 0; i < order; ++i) {
+                ASSERT_EQ(bits(fast.d[i]), bits(ref.d[i])) << x << " " << y << " " << z << " order " << order;
+                ASSERT_EQ(fast.ids[i], ref.ids[i]);
+                ASSERT_EQ(bits(fast.o[i].x), bits(ref.o[i].x));
+                ASSERT_EQ(bits(fast.o[i].y), bits(ref.o[i].y));
+                ASSERT_EQ(bits(fast.o[i].z), bits(ref.o[i].z));
+            }
+        }
+    }
+}
+
 /// A measure that records every offset it is asked about, and answers from a mix of
 /// Manhattan and Euclidean terms so that it is shorter than the bounds in places.
 struct RecordingMetric final : DistType {

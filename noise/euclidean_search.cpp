@@ -1,0 +1,522 @@
+// The Euclidean query of FWorley::noise, arranged for speed without changing a bit of
+// its results.
+//
+// Within the range of in_fast_domain (point_draws.h) every offset, scaled by 2^32, is an
+// exact double D = (draw - 2^31) + K, so a point's measure is formed exactly from one
+// multiply-add per draw. On top of that:
+//  - A neighbour is first measured roughly, in single precision, four points to a
+//    register. Only points that the rough measure cannot rule out are measured exactly
+//    and merged. The rough test is conservative: its limit lies above the threshold by
+//    more than the rough measure's error can reach, so it never turns away a point that
+//    the exact test would let in. Most neighbours let none in.
+//  - Neighbours are chosen by masks of single-precision bounds, against a limit a little
+//    above the threshold (so no neighbour whose exact bound passes is missed), a whole
+//    group at a time. Every point of a neighbour measures at least its bound (rounding
+//    is monotonic) and the threshold only falls, so a neighbour that the documented
+//    search skips holds no point that could enter the list when its turn would come:
+//    visiting it anyway changes nothing.
+//  - When offsets or ids are wanted, the groups are the faces, then the edges and
+//    corners, each visited in the documented order, so every point meets the list the
+//    documented search would show it, ties included.
+//  - When only distances are wanted, the list's values do not depend on the order in
+//    which points arrive, so the groups are the ones that prune best: the faces nearer
+//    the query, then the edges and corner between them, then everything on a far side.
+//    At orders 1 and 2 the list lives in registers and merges by minimum and maximum:
+//    with r a point's measure as stored and d0 <= d1 the entries, an insertion leaves
+//    min(r, d0) and min(max(r, d0), d1), as rounding is monotonic. There every visit
+//    measures all of a cube's points exactly, two to a register, without a branch on
+//    the count or on the rough test: at these orders a mispredicted branch costs more
+//    than the exact measures it would save.
+#include <emmintrin.h>
+#include <math.h>
+#include <stddef.h>
+
+#include "nearest_search.h"
+#include "point_draws.h"
+
+#define QORN_INLINE inline __attribute__((always_inline))
+
+namespace qorn::noise {
+namespace {
+
+constexpr double kScaleDown = 0x1p-64;   // D² units -> measure
+constexpr double kOffsetUnit = 0x1p-32;  // D -> offset component
+
+/// The draws of a cube's points as multiply-adds of its seed. The addends carry 2^31, so
+/// that a draw read as a signed integer is s - 2^31.
+struct DrawTable {
+    // Points 0 to 3 per axis, for the rough measure: multipliers of points 0 and 1 (and 2
+    // and 3) in the even lanes, as the SSE2 unsigned multiply takes them.
+    alignas(16) uint32_t mul01[3][4];
+    alignas(16) uint32_t mul23[3][4];
+    alignas(16) uint32_t add[3][4];
+    // One point's x and y draws in the even lanes, and its z draw, for the exact measure.
+    struct Point {
+        alignas(16) uint32_t mul_xy[4];
+        alignas(16) uint32_t add_xy[4];
+        uint32_t mul_z, add_z;
+        Affine id;
+    } point[5];
+};
+constexpr DrawTable make_draws() {
+    DrawTable t{};
+    for (int a = 0; a < 3; ++a) {
+        t.mul01[a][0] = point_draw(0, a).mul;
+        t.mul01[a][2] = point_draw(1, a).mul;
+        t.mul23[a][0] = point_draw(2, a).mul;
+        t.mul23[a][2] = point_draw(3, a).mul;
+        for (int j = 0; j < 4; ++j) t.add[a][j] = point_draw(j, a).add + 0x80000000u;
+    }
+    for (int j = 0; j < 5; ++j) {
+        DrawTable::Point& p = t.point[j];
+        p.mul_xy[0] = point_draw(j, 0).mul;
+        p.mul_xy[2] = point_draw(j, 1).mul;
+        p.add_xy[0] = point_draw(j, 0).add + 0x80000000u;
+        p.add_xy[2] = point_draw(j, 1).add + 0x80000000u;
+        p.mul_z = point_draw(j, 2).mul;
+        p.add_z = point_draw(j, 2).add + 0x80000000u;
+        p.id = point_id(j);
+    }
+    return t;
+}
+constexpr DrawTable kDraws = make_draws();
+
+/// Added to the exact measures of points 0 to 3 by the cube's count: zero for a point
+/// that exists, infinity for one that does not.
+alignas(16) constexpr double kBeyondCount[6][2][2] = {
+    {{__builtin_inf(), __builtin_inf()}, {__builtin_inf(), __builtin_inf()}},
+    {{0.0, __builtin_inf()}, {__builtin_inf(), __builtin_inf()}},
+    {{0.0, 0.0}, {__builtin_inf(), __builtin_inf()}},
+    {{0.0, 0.0}, {0.0, __builtin_inf()}},
+    {{0.0, 0.0}, {0.0, 0.0}},
+    {{0.0, 0.0}, {0.0, 0.0}},
+};
+
+/// The points 0 to 3 that exist in a cube of each count (0 to 5), and all of them.
+constexpr unsigned kFirstFour[6] = {0x0, 0x1, 0x3, 0x7, 0xf, 0xf};
+constexpr unsigned kAll[6] = {0x00, 0x01, 0x03, 0x07, 0x0f, 0x1f};
+
+/// Per axis, three slots of 16 bytes in every per-query table: the hash terms, K and its
+/// single-precision copy of the cube coordinates in a frame's slot order. A cube is the
+/// byte offsets 16·(3·axis + slot) of its slot on each axis, so one offset finds an
+/// axis's entry in every table.
+constexpr int kSlot = 16;
+struct Cell {
+    uint8_t at[3];
+};
+constexpr uint8_t slot_at(int axis, int slot) { return static_cast<uint8_t>(kSlot * (3 * axis + slot)); }
+constexpr Cell cell(int sx, int sy, int sz) { return Cell{{slot_at(0, sx), slot_at(1, sy), slot_at(2, sz)}}; }
+
+// The documented frame: slots 0, 1, 2 are the steps -1, 0, +1.
+struct DocumentedCells {
+    Cell centre;
+    Cell neighbour[26];  // in visiting order: 6 faces, then 12 edges and 8 corners
+};
+constexpr DocumentedCells make_documented() {
+    DocumentedCells t{cell(1, 1, 1), {}};
+    for (int n = 0; n < 26; ++n) t.neighbour[n] = cell(kNeighbours[n].x + 1, kNeighbours[n].y + 1, kNeighbours[n].z + 1);
+    return t;
+}
+constexpr DocumentedCells kDocumented = make_documented();
+
+// The near frame: slot 0 is the query's cube, slot 1 the neighbour across the nearer face
+// of that axis and slot 2 the one across the farther face.
+struct NearCells {
+    Cell centre;
+    Cell near_face[3];  // bounds nx, ny, nz
+    Cell near_edge[4];  // nx+ny, nx+nz, ny+nz, nx+ny+nz
+    Cell far[19];       // see far_bounds
+};
+constexpr NearCells kNear = {
+    cell(0, 0, 0),
+    {cell(1, 0, 0), cell(0, 1, 0), cell(0, 0, 1)},
+    {cell(1, 1, 0), cell(1, 0, 1), cell(0, 1, 1), cell(1, 1, 1)},
+    {cell(2, 0, 0), cell(0, 2, 0), cell(0, 0, 2), cell(1, 2, 0), cell(2, 1, 0), cell(1, 0, 2), cell(2, 0, 1),
+     cell(0, 1, 2), cell(0, 2, 1), cell(2, 2, 0), cell(2, 0, 2), cell(0, 2, 2), cell(1, 1, 2), cell(1, 2, 1),
+     cell(2, 1, 1), cell(1, 2, 2), cell(2, 1, 2), cell(2, 2, 1), cell(2, 2, 2)},
+};
+
+/// The search state. The order when it is 1 or 2 (0 for any other) and which optional
+/// lists are written are fixed per instance, so the hot code never tests for them.
+template <int kOrder, bool kOffsets, bool kIds>
+class EuclideanSearch {
+    static constexpr bool kValuesOnly = !kOffsets && !kIds;
+    static constexpr bool kRegisters = kValuesOnly && (kOrder == 1 || kOrder == 2);
+    // In registers every visit is exact and branch-free: at orders 1 and 2 the rough
+    // test's branch costs more than the exact measures it saves.
+    static constexpr bool kRough = !kRegisters;
+
+public:
+    /// At orders 1 and 2 without outputs the list is held here, from `distances` or, when
+    /// `fresh`, empty; store() or finish() write it back.
+    EuclideanSearch(const Query& q, unsigned long order, float* distances, miVector* offsets,
+                    unsigned long* ids, bool fresh = false)
+        : last_(kOrder > 0 ? kOrder - 1 : order - 1), distances_(distances), offsets_(offsets), ids_(ids) {
+        if (kRegisters) {
+            d0_ = _mm_set_ss(fresh ? kEmptyDistance : distances[0]);
+            d1_ = kOrder == 2 ? _mm_set_ss(fresh ? kEmptyDistance : distances[1]) : d0_;
+        }
+        set_axis(0, q.cube[0], q.at.x, kHashX);
+        set_axis(1, q.cube[1], q.at.y, kHashY);
+        set_axis(2, q.cube[2], q.at.z, kHashZ);
+        follow_threshold();
+    }
+
+    void run() {
+        if (kValuesOnly)
+            run_near();
+        else
+            run_documented();
+    }
+
+    /// Orders 1 and 2 without outputs: the list as measures.
+    void store() {
+        distances_[0] = _mm_cvtss_f32(d0_);
+        if (kOrder == 2) distances_[1] = _mm_cvtss_f32(d1_);
+    }
+
+    /// Orders 1 and 2 without outputs: the final pass, from the registers.
+    void finish() {
+        const double size = kCellSize;
+        distances_[0] = static_cast<float>(sqrt(static_cast<double>(_mm_cvtss_f32(d0_))) * size);
+        if (kOrder == 2) distances_[1] = static_cast<float>(sqrt(static_cast<double>(_mm_cvtss_f32(d1_))) * size);
+    }
+
+private:
+    void run_near() {
+        visit_all(kNear.centre);
+        const float(&n)[3] = near_, (&f)[3] = far_;
+        visit_mask(below(_mm_setr_ps(n[0], n[1], n[2], __builtin_inff())), kNear.near_face);
+        const float nxy = n[0] + n[1];
+        visit_mask(below(_mm_setr_ps(nxy, n[0] + n[2], n[1] + n[2], nxy + n[2])), kNear.near_edge);
+        const float fxy = f[0] + f[1], nfxy = n[0] + f[1], fnxy = f[0] + n[1];
+        const unsigned far = below(_mm_setr_ps(f[0], f[1], f[2], nfxy)) |
+                             below(_mm_setr_ps(fnxy, n[0] + f[2], f[0] + n[2], n[1] + f[2])) << 4 |
+                             below(_mm_setr_ps(f[1] + n[2], fxy, f[0] + f[2], f[1] + f[2])) << 8 |
+                             below(_mm_setr_ps(nxy + f[2], nfxy + n[2], fnxy + n[2], nfxy + f[2])) << 12 |
+                             below(_mm_setr_ps(fnxy + f[2], fxy + n[2], fxy + f[2], __builtin_inff())) << 16;
+        visit_mask(far, kNear.far);
+    }
+
+    void run_documented() {
+        visit_all(kDocumented.centre);
+        // Lower x, y, z, then upper x, y, z (the slots' faces in the documented frame).
+        const float x0 = lower_[0], y0 = lower_[1], z0 = lower_[2], x1 = upper_[0], y1 = upper_[1], z1 = upper_[2];
+        visit_mask(below(_mm_setr_ps(x0, y0, z0, x1)) | below(_mm_setr_ps(y1, z1, __builtin_inff(), __builtin_inff())) << 4,
+                   kDocumented.neighbour);
+        const float xy00 = x0 + y0, xy01 = x0 + y1, xy10 = x1 + y0, xy11 = x1 + y1;
+        const __m128 zs = _mm_setr_ps(z0, z1, z0, z1);
+        visit_mask(below(_mm_add_ps(_mm_setr_ps(x0, x0, y0, x1), _mm_setr_ps(y0, z0, z0, y1))) |
+                       below(_mm_add_ps(_mm_setr_ps(x1, y1, x0, x0), _mm_setr_ps(z1, z1, y1, z1))) << 4 |
+                       below(_mm_add_ps(_mm_setr_ps(y0, x1, x1, y1), _mm_setr_ps(z1, y0, z0, z0))) << 8 |
+                       below(_mm_add_ps(_mm_setr_ps(xy00, xy00, xy01, xy01), zs)) << 12 |
+                       below(_mm_add_ps(_mm_setr_ps(xy10, xy10, xy11, xy11), zs)) << 16,
+                   kDocumented.neighbour + 6);
+    }
+
+    /// The lanes of single-precision bounds that may be below the threshold.
+    QORN_INLINE unsigned below(__m128 bounds) const {
+        return static_cast<unsigned>(_mm_movemask_ps(_mm_cmplt_ps(bounds, bound_limit_)));
+    }
+
+    /// Visits cells[i] for every bit i of `mask`, in order.
+    QORN_INLINE void visit_mask(unsigned mask, const Cell* cells) {
+        while (mask) {
+            const int i = __builtin_ctz(mask);
+            mask &= mask - 1;
+            visit(cells[i]);
+        }
+    }
+
+    /// The hash terms, K and the face terms of one axis. The near frame puts the cube
+    /// coordinates c, c + near, c - near in its slots (near = -1 when the lower face is
+    /// the nearer one, else +1); the documented frame c - 1, c, c + 1. Chosen without a
+    /// branch, since which face is nearer is as likely one way as the other.
+    void set_axis(int axis, int32_t c, float at, uint32_t hash_mul) {
+        const uint32_t h = hash_mul * static_cast<uint32_t>(c);
+        const double k = offset_base(c, at);
+        const double f = static_cast<double>(at) - c;  // exact
+        const double lower = f * f, upper = (1.0 - f) * (1.0 - f);
+        uint32_t hs[3];
+        double ks[3];
+        if (kValuesOnly) {
+            const uint32_t upper_nearer = 0u - static_cast<uint32_t>(upper < lower);  // all ones or zero
+            const uint32_t near_step = (hash_mul ^ ~upper_nearer) + (1u & ~upper_nearer);  // -+hash_mul
+            const double near_k = upper < lower ? 0x1p32 : -0x1p32;
+            hs[0] = h;
+            hs[1] = h + near_step;
+            hs[2] = h - near_step;
+            ks[0] = k;
+            ks[1] = k + near_k;
+            ks[2] = k - near_k;
+            near_[axis] = static_cast<float>(_mm_cvtsd_f64(_mm_min_sd(_mm_set_sd(lower), _mm_set_sd(upper))));
+            far_[axis] = static_cast<float>(_mm_cvtsd_f64(_mm_max_sd(_mm_set_sd(lower), _mm_set_sd(upper))));
+        } else {
+            hs[0] = h - hash_mul;
+            hs[1] = h;
+            hs[2] = h + hash_mul;
+            ks[0] = k - 0x1p32;
+            ks[1] = k;
+            ks[2] = k + 0x1p32;
+            lower_[axis] = static_cast<float>(lower);
+            upper_[axis] = static_cast<float>(upper);
+        }
+        for (int s = 0; s < 3; ++s) {
+            slot_[3 * axis + s].hash = hs[s];
+            slot_[3 * axis + s].k = ks[s];
+            if (kRough) rough_k_[3 * axis + s] = _mm_set1_ps(static_cast<float>(ks[s]));
+        }
+    }
+
+    QORN_INLINE uint32_t hash(uint8_t o) const {
+        return *reinterpret_cast<const uint32_t*>(reinterpret_cast<const char*>(slot_) + o + offsetof(Slot, hash));
+    }
+    QORN_INLINE const double& k(uint8_t o) const {
+        return *reinterpret_cast<const double*>(reinterpret_cast<const char*>(slot_) + o + offsetof(Slot, k));
+    }
+    QORN_INLINE double k_at(uint8_t o) const { return k(o); }
+    QORN_INLINE __m128 rough_k(uint8_t o) const {
+        return *reinterpret_cast<const __m128*>(reinterpret_cast<const char*>(rough_k_) + o);
+    }
+
+    QORN_INLINE uint32_t seed_of(Cell c) const { return hash(c.at[0]) + hash(c.at[1]) + hash(c.at[2]); }
+
+    /// Rough squared D of points 0 to 3, in single precision.
+    QORN_INLINE __m128 rough_measures(__m128i seed, Cell c) const {
+        __m128 sum = _mm_setzero_ps();
+#pragma GCC unroll 3
+        for (int a = 0; a < 3; ++a) {
+            const __m128i p01 = _mm_mul_epu32(seed, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.mul01[a])));
+            const __m128i p23 = _mm_mul_epu32(seed, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.mul23[a])));
+            __m128i s = _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(p01), _mm_castsi128_ps(p23),
+                                                        _MM_SHUFFLE(2, 0, 2, 0)));
+            s = _mm_add_epi32(s, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.add[a])));
+            const __m128 d = _mm_add_ps(_mm_cvtepi32_ps(s), rough_k(c.at[a]));
+            sum = a == 0 ? _mm_mul_ps(d, d) : _mm_add_ps(sum, _mm_mul_ps(d, d));
+        }
+        return sum;
+    }
+
+    /// Whether point 4's rough measure may be below the threshold.
+    QORN_INLINE bool fifth_may_enter(uint32_t seed, Cell c) const {
+        float sum = 0.0f;
+        const DrawTable::Point& p = kDraws.point[4];
+        const uint32_t mul[3] = {p.mul_xy[0], p.mul_xy[2], p.mul_z}, add[3] = {p.add_xy[0], p.add_xy[2], p.add_z};
+#pragma GCC unroll 3
+        for (int a = 0; a < 3; ++a) {
+            const int32_t s = static_cast<int32_t>(mul[a] * seed + add[a]);
+            const float d = static_cast<float>(s) + _mm_cvtss_f32(rough_k(c.at[a]));
+            sum = a == 0 ? d * d : sum + d * d;
+        }
+        return sum < _mm_cvtss_f32(rough_limit_);
+    }
+
+    /// Merges every point of a cube (the central one, where all of them may enter).
+    QORN_INLINE void visit_all(Cell c) {
+        const uint32_t seed = seed_of(c);
+        const int32_t count = cube_point_count(seed);
+        if (!kRegisters) {
+            merge_points(kAll[count], seed, c);
+            return;
+        }
+        // In registers, all points at once and without a branch on the count: those
+        // beyond it measure infinity, which never enters.
+        const __m128i sv = _mm_set1_epi32(static_cast<int32_t>(seed));
+        __m128d m01, m23;
+        exact_quad(sv, c, &m01, &m23);
+        merge_pair(_mm_add_pd(m01, _mm_load_pd(kBeyondCount[count][0])));
+        merge_pair(_mm_add_pd(m23, _mm_load_pd(kBeyondCount[count][1])));
+        if (__builtin_expect(count == 5, 0)) merge(4, seed, sv, c);
+        follow_threshold();
+    }
+
+    /// Exact measures (in D² units) of points 0 and 1, and of points 2 and 3.
+    QORN_INLINE void exact_quad(__m128i seed, Cell c, __m128d* m01, __m128d* m23) const {
+        __m128d sq01 = _mm_setzero_pd(), sq23 = _mm_setzero_pd();
+#pragma GCC unroll 3
+        for (int a = 0; a < 3; ++a) {
+            const __m128i p01 = _mm_mul_epu32(seed, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.mul01[a])));
+            const __m128i p23 = _mm_mul_epu32(seed, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.mul23[a])));
+            __m128i s = _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(p01), _mm_castsi128_ps(p23),
+                                                        _MM_SHUFFLE(2, 0, 2, 0)));
+            s = _mm_add_epi32(s, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.add[a])));
+            const __m128d k = _mm_set1_pd(k_at(c.at[a]));
+            const __m128d d01 = _mm_add_pd(_mm_cvtepi32_pd(s), k);
+            const __m128d d23 = _mm_add_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(s, 0xee)), k);
+            // The same order of additions as the plain measure: (x² + y²) + z².
+            sq01 = a == 0 ? _mm_mul_pd(d01, d01) : _mm_add_pd(sq01, _mm_mul_pd(d01, d01));
+            sq23 = a == 0 ? _mm_mul_pd(d23, d23) : _mm_add_pd(sq23, _mm_mul_pd(d23, d23));
+        }
+        *m01 = sq01;
+        *m23 = sq23;
+    }
+
+    /// Merges two exact measures (in D² units) into the registers.
+    QORN_INLINE void merge_pair(__m128d m) {
+        const __m128 r = _mm_cvtpd_ps(_mm_mul_pd(m, _mm_set1_pd(kScaleDown)));
+        const __m128 r1 = _mm_shuffle_ps(r, r, 1);
+        if (kOrder == 2) d1_ = _mm_min_ss(_mm_max_ss(r, d0_), d1_);
+        d0_ = _mm_min_ss(r, d0_);
+        if (kOrder == 2) d1_ = _mm_min_ss(_mm_max_ss(r1, d0_), d1_);
+        d0_ = _mm_min_ss(r1, d0_);
+    }
+
+    /// Measures the points of one cube roughly and merges those that may enter.
+    QORN_INLINE void visit(Cell c) {
+        if (!kRough) {
+            visit_all(c);
+            return;
+        }
+        const uint32_t seed = seed_of(c);
+        const int32_t count = cube_point_count(seed);
+        const __m128i sv = _mm_set1_epi32(static_cast<int32_t>(seed));
+        unsigned may_enter =
+            static_cast<unsigned>(_mm_movemask_ps(_mm_cmplt_ps(rough_measures(sv, c), rough_limit_))) & kFirstFour[count];
+        if (__builtin_expect(count == 5, 0)) may_enter |= static_cast<unsigned>(fifth_may_enter(seed, c)) << 4;
+        if (may_enter) merge_points(may_enter, seed, c);
+    }
+
+    QORN_INLINE void merge_points(unsigned points, uint32_t seed, Cell c) {
+        if (!points) return;
+        const __m128i sv = _mm_set1_epi32(static_cast<int32_t>(seed));
+        do {
+            const int j = __builtin_ctz(points);
+            points &= points - 1;
+            merge(j, seed, sv, c);
+        } while (points);
+        follow_threshold();
+    }
+
+    /// Measures point j of a cube exactly and merges it into the list.
+    QORN_INLINE void merge(int j, uint32_t seed, __m128i sv, Cell c) {
+        const DrawTable::Point& p = kDraws.point[j];
+        __m128i sxy = _mm_mul_epu32(sv, _mm_load_si128(reinterpret_cast<const __m128i*>(p.mul_xy)));
+        sxy = _mm_add_epi32(sxy, _mm_load_si128(reinterpret_cast<const __m128i*>(p.add_xy)));
+        const __m128d dxy = _mm_add_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(sxy, 0x08)),
+                                       _mm_loadh_pd(_mm_load_sd(&k(c.at[0])), &k(c.at[1])));
+        const double dz = static_cast<double>(static_cast<int32_t>(p.mul_z * seed + p.add_z)) + k(c.at[2]);
+        const __m128d sq = _mm_mul_pd(dxy, dxy);
+        // The same order of additions as the plain measure: (x² + y²) + z².
+        const double m = ((_mm_cvtsd_f64(sq) + _mm_cvtsd_f64(_mm_unpackhi_pd(sq, sq))) + dz * dz) * kScaleDown;
+        if (kRegisters) {
+            const __m128 r = _mm_cvtsd_ss(_mm_setzero_ps(), _mm_set_sd(m));
+            if (kOrder == 2) d1_ = _mm_min_ss(_mm_max_ss(r, d0_), d1_);
+            d0_ = _mm_min_ss(r, d0_);
+            return;
+        }
+        if (kValuesOnly) {
+            // Where equal values go does not show: insert the stored value.
+            const float r = static_cast<float>(m);
+            if (!(r < distances_[last_])) return;
+            unsigned long i = last_;
+            for (; i > 0 && r < distances_[i - 1]; --i) distances_[i] = distances_[i - 1];
+            distances_[i] = r;
+            return;
+        }
+        // The documented insertion: after every entry equal to it, the tail moving down.
+        if (!(m < distances_[last_])) return;
+        unsigned long i = last_;
+        for (; i > 0 && m < distances_[i - 1]; --i) {
+            distances_[i] = distances_[i - 1];
+            if (kIds) ids_[i] = ids_[i - 1];
+            if (kOffsets) offsets_[i] = offsets_[i - 1];
+        }
+        distances_[i] = static_cast<float>(m);
+        if (kIds) ids_[i] = p.id(seed);
+        if (kOffsets) {
+            const __m128 o = _mm_cvtpd_ps(_mm_mul_pd(dxy, _mm_set1_pd(kOffsetUnit)));
+            offsets_[i] = miVector{_mm_cvtss_f32(o), _mm_cvtss_f32(_mm_shuffle_ps(o, o, 1)),
+                                   static_cast<float>(dz * kOffsetUnit)};
+        }
+    }
+
+    /// The limits of the rough tests from the threshold distances[order-1]. The rough
+    /// measure's error stays below 2^-20 of the threshold plus 2^38 (in D² units), and
+    /// the single-precision bounds' below 2^-21 of the bound.
+    QORN_INLINE void follow_threshold() {
+        const double t = kRegisters ? _mm_cvtss_f32(kOrder == 2 ? d1_ : d0_) : distances_[last_];
+        if (kRough) rough_limit_ = _mm_set1_ps(static_cast<float>(t * (0x1p64 + 0x1p52) + 0x1p44));
+        bound_limit_ = _mm_set1_ps(static_cast<float>(t * (1.0 + 0x1p-18)));
+    }
+
+    struct Slot {
+        double k;       // K
+        uint32_t hash;  // the axis's hash term
+        uint32_t unused;
+    };
+    static_assert(sizeof(Slot) == kSlot && sizeof(__m128) == kSlot, "one stride for every table");
+
+    const unsigned long last_;
+    float* const distances_;
+    miVector* const offsets_;
+    unsigned long* const ids_;
+    __m128 d0_, d1_;        // the list at orders 1 and 2, values only
+    __m128 rough_limit_;    // at or above which a rough measure cannot enter
+    __m128 bound_limit_;    // at or above which a single-precision bound cannot
+    float near_[3], far_[3];     // the nearer and farther face terms per axis
+    float lower_[3], upper_[3];  // the lower and upper face terms per axis
+    // Per axis and slot, read at a cell's byte offsets.
+    __m128 rough_k_[9];  // K in single precision, in every lane
+    Slot slot_[9];
+};
+
+template <int kOrder, bool kOffsets, bool kIds>
+void search(const Query& q, unsigned long order, float* distances, miVector* offsets, unsigned long* ids) {
+    EuclideanSearch<kOrder, kOffsets, kIds> s(q, order, distances, offsets, ids);
+    s.run();
+    if (!kOffsets && !kIds && kOrder > 0) s.store();
+}
+
+template <bool kOffsets, bool kIds>
+void search(const Query& q, unsigned long order, float* distances, miVector* offsets, unsigned long* ids) {
+    if (order == 1)
+        search<1, kOffsets, kIds>(q, order, distances, offsets, ids);
+    else if (order == 2)
+        search<2, kOffsets, kIds>(q, order, distances, offsets, ids);
+    else
+        search<0, kOffsets, kIds>(q, order, distances, offsets, ids);
+}
+
+/// Orders 1 and 2 without outputs: the whole query in registers.
+template <int kOrder>
+void short_query(const Query& q, float* distances) {
+    EuclideanSearch<kOrder, false, false> s(q, kOrder, distances, nullptr, nullptr, true);
+    s.run();
+    s.finish();
+}
+
+}  // namespace
+
+void search_euclidean(const Query& q, unsigned long order, float* distances,
+                      miVector* offsets, unsigned long* ids) {
+    if (!fast_query(q)) {
+        search_euclidean_reference(q, order, distances, offsets, ids);
+    } else if (offsets) {
+        if (ids)
+            search<true, true>(q, order, distances, offsets, ids);
+        else
+            search<true, false>(q, order, distances, offsets, ids);
+    } else if (ids) {
+        search<false, true>(q, order, distances, offsets, ids);
+    } else {
+        search<false, false>(q, order, distances, offsets, ids);
+    }
+}
+
+void noise_euclidean(float x, float y, float z, unsigned long order, float* distances,
+                     miVector* offsets, unsigned long* ids) {
+    if (order == 0) return;
+    const Query q = locate(x, y, z);
+    if (order <= 2 && !offsets && !ids && fast_query(q)) {
+        if (order == 1)
+            short_query<1>(q, distances);
+        else
+            short_query<2>(q, distances);
+        return;
+    }
+    start_search(order, distances);
+    if (q.searchable) search_euclidean(q, order, distances, offsets, ids);
+    finish_search(order, distances, offsets);
+}
+
+}  // namespace qorn::noise
