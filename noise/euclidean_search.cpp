@@ -23,13 +23,11 @@
 //    the query, then the edges and corner between them, then everything on a far side.
 //    At orders 1 and 2 the list lives in registers and merges by minimum and maximum:
 //    with r a point's measure as stored and d0 <= d1 the entries, an insertion leaves
-//    min(r, d0) and min(max(r, d0), d1), as rounding is monotonic. There every visit
-//    measures all of a cube's points exactly, two to a register, without a branch on
-//    the count or on the rough test: at these orders a mispredicted branch costs more
-//    than the exact measures it would save.
+//    min(r, d0) and min(max(r, d0), d1), as rounding is monotonic. A cube that the
+//    rough test lets through is then measured whole and exactly, two points to a
+//    register, and merged without a branch on the count or on the ranking.
 #include <emmintrin.h>
 #include <math.h>
-#include <stddef.h>
 
 #include "nearest_search.h"
 #include "point_draws.h"
@@ -142,9 +140,6 @@ template <int kOrder, bool kOffsets, bool kIds>
 class EuclideanSearch {
     static constexpr bool kValuesOnly = !kOffsets && !kIds;
     static constexpr bool kRegisters = kValuesOnly && (kOrder == 1 || kOrder == 2);
-    // In registers every visit is exact and branch-free: at orders 1 and 2 the rough
-    // test's branch costs more than the exact measures it saves.
-    static constexpr bool kRough = !kRegisters;
 
 public:
     /// At orders 1 and 2 without outputs the list is held here, from `distances` or, when
@@ -156,13 +151,11 @@ public:
             d0_ = _mm_set_ss(fresh ? kEmptyDistance : distances[0]);
             d1_ = kOrder == 2 ? _mm_set_ss(fresh ? kEmptyDistance : distances[1]) : d0_;
         }
-        set_axis(0, q.cube[0], q.at.x, kHashX);
-        set_axis(1, q.cube[1], q.at.y, kHashY);
-        set_axis(2, q.cube[2], q.at.z, kHashZ);
+        set_axes(q);
         follow_threshold();
     }
 
-    void run() {
+    QORN_INLINE void run() {
         if (kValuesOnly)
             run_near();
         else
@@ -183,10 +176,18 @@ public:
     }
 
 private:
-    void run_near() {
+    QORN_INLINE void run_near() {
         visit_all(kNear.centre);
         const float(&n)[3] = near_, (&f)[3] = far_;
-        visit_mask(below(_mm_setr_ps(n[0], n[1], n[2], __builtin_inff())), kNear.near_face);
+        if (kOrder == 1) {
+            visit_mask(below(_mm_setr_ps(n[0], n[1], n[2], __builtin_inff())), kNear.near_face);
+        } else {
+            // From order 2 on, a nearer face is open after the central cube 24 times in 25:
+            // visiting all three costs less than choosing.
+            visit(kNear.near_face[0]);
+            visit(kNear.near_face[1]);
+            visit(kNear.near_face[2]);
+        }
         const float nxy = n[0] + n[1];
         visit_mask(below(_mm_setr_ps(nxy, n[0] + n[2], n[1] + n[2], nxy + n[2])), kNear.near_edge);
         const float fxy = f[0] + f[1], nfxy = n[0] + f[1], fnxy = f[0] + n[1];
@@ -228,53 +229,89 @@ private:
         }
     }
 
-    /// The hash terms, K and the face terms of one axis. The near frame puts the cube
-    /// coordinates c, c + near, c - near in its slots (near = -1 when the lower face is
-    /// the nearer one, else +1); the documented frame c - 1, c, c + 1. Chosen without a
-    /// branch, since which face is nearer is as likely one way as the other.
-    void set_axis(int axis, int32_t c, float at, uint32_t hash_mul) {
-        const uint32_t h = hash_mul * static_cast<uint32_t>(c);
-        const double k = offset_base(c, at);
-        const double f = static_cast<double>(at) - c;  // exact
-        const double lower = f * f, upper = (1.0 - f) * (1.0 - f);
-        uint32_t hs[3];
-        double ks[3];
-        if (kValuesOnly) {
-            const uint32_t upper_nearer = 0u - static_cast<uint32_t>(upper < lower);  // all ones or zero
-            const uint32_t near_step = (hash_mul ^ ~upper_nearer) + (1u & ~upper_nearer);  // -+hash_mul
-            const double near_k = upper < lower ? 0x1p32 : -0x1p32;
-            hs[0] = h;
-            hs[1] = h + near_step;
-            hs[2] = h - near_step;
-            ks[0] = k;
-            ks[1] = k + near_k;
-            ks[2] = k - near_k;
-            near_[axis] = static_cast<float>(_mm_cvtsd_f64(_mm_min_sd(_mm_set_sd(lower), _mm_set_sd(upper))));
-            far_[axis] = static_cast<float>(_mm_cvtsd_f64(_mm_max_sd(_mm_set_sd(lower), _mm_set_sd(upper))));
-        } else {
-            hs[0] = h - hash_mul;
-            hs[1] = h;
-            hs[2] = h + hash_mul;
-            ks[0] = k - 0x1p32;
-            ks[1] = k;
-            ks[2] = k + 0x1p32;
-            lower_[axis] = static_cast<float>(lower);
-            upper_[axis] = static_cast<float>(upper);
-        }
-        for (int s = 0; s < 3; ++s) {
-            slot_[3 * axis + s].hash = hs[s];
-            slot_[3 * axis + s].k = ks[s];
-            if (kRough) rough_k_[3 * axis + s] = _mm_set1_ps(static_cast<float>(ks[s]));
+    /// The hash terms, K and the face terms of every axis. The near frame puts the cube
+    /// coordinates c, c + near, c - near in an axis's slots (near = -1 when the lower
+    /// face is the nearer one, else +1); the documented frame c - 1, c, c + 1. Two axes
+    /// to a register, with the same double operations as face_terms() and
+    /// offset_base(); which face is nearer is chosen without a branch, since it is as
+    /// likely one way as the other.
+    QORN_INLINE void set_axes(const Query& q) {
+        const __m128d at_xy = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(&q.at.x))));
+        const __m128d cube_xy = _mm_cvtepi32_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(q.cube)));
+        const __m128d at_z = _mm_cvtss_sd(_mm_setzero_pd(), _mm_load_ss(&q.at.z));
+        const __m128d cube_z = _mm_cvtsi32_sd(_mm_setzero_pd(), q.cube[2]);
+        const unsigned upper_nearer = set_pair(at_xy, cube_xy, 0) | set_pair(at_z, cube_z, 2) << 2;
+        const uint32_t mul[3] = {kHashX, kHashY, kHashZ};
+#pragma GCC unroll 3
+        for (int a = 0; a < 3; ++a) {
+            const uint32_t h = mul[a] * static_cast<uint32_t>(q.cube[a]);
+            if (kValuesOnly) {
+                const uint32_t up = upper_nearer >> a & 1u;
+                const uint32_t near_step = (mul[a] ^ (up - 1u)) + (1u - up);  // +mul[a] or -mul[a]
+                hash_[3 * a][0] = h;
+                hash_[3 * a + 1][0] = h + near_step;
+                hash_[3 * a + 2][0] = h - near_step;
+            } else {
+                hash_[3 * a][0] = h - mul[a];
+                hash_[3 * a + 1][0] = h;
+                hash_[3 * a + 2][0] = h + mul[a];
+            }
         }
     }
 
+    /// set_axes for the axes `first` and `first + 1` (the second lane unused at z).
+    /// Returns, per lane, whether the upper face is the nearer one.
+    QORN_INLINE unsigned set_pair(__m128d at, __m128d cube, int first) {
+        const __m128d f = _mm_sub_pd(at, cube);  // exact
+        const __m128d g = _mm_sub_pd(_mm_set1_pd(1.0), f);
+        const __m128d lower = _mm_mul_pd(f, f), upper = _mm_mul_pd(g, g);
+        const __m128d k = _mm_add_pd(_mm_mul_pd(_mm_sub_pd(cube, at), _mm_set1_pd(0x1p32)), _mm_set1_pd(0x1p31 + 0.5));
+        const __m128d up = _mm_cmplt_pd(upper, lower);
+        __m128d ks[3];
+        __m128 terms[2];
+        if (kValuesOnly) {
+            // -2^32, or +2^32 where the upper face is nearer: the sign bit cleared by mask.
+            const __m128d near_k = _mm_xor_pd(_mm_set1_pd(-0x1p32), _mm_and_pd(up, _mm_set1_pd(-0.0)));
+            ks[0] = k;
+            ks[1] = _mm_add_pd(k, near_k);
+            ks[2] = _mm_sub_pd(k, near_k);
+            terms[0] = _mm_cvtpd_ps(_mm_min_pd(lower, upper));
+            terms[1] = _mm_cvtpd_ps(_mm_max_pd(lower, upper));
+        } else {
+            ks[0] = _mm_sub_pd(k, _mm_set1_pd(0x1p32));
+            ks[1] = k;
+            ks[2] = _mm_add_pd(k, _mm_set1_pd(0x1p32));
+            terms[0] = _mm_cvtpd_ps(lower);
+            terms[1] = _mm_cvtpd_ps(upper);
+        }
+        float* const first_terms = kValuesOnly ? near_ : lower_;
+        float* const second_terms = kValuesOnly ? far_ : upper_;
+        _mm_store_ss(first_terms + first, terms[0]);
+        _mm_store_ss(second_terms + first, terms[1]);
+        if (first == 0) {
+            _mm_store_ss(first_terms + 1, _mm_shuffle_ps(terms[0], terms[0], 1));
+            _mm_store_ss(second_terms + 1, _mm_shuffle_ps(terms[1], terms[1], 1));
+        }
+#pragma GCC unroll 3
+        for (int s = 0; s < 3; ++s) {
+            k_[3 * first + s] = _mm_unpacklo_pd(ks[s], ks[s]);
+            if (first == 0) k_[3 + s] = _mm_unpackhi_pd(ks[s], ks[s]);
+            const __m128 r = _mm_cvtpd_ps(ks[s]);
+            rough_k_[3 * first + s] = _mm_shuffle_ps(r, r, 0x00);
+            if (first == 0) rough_k_[3 + s] = _mm_shuffle_ps(r, r, 0x55);
+        }
+        return static_cast<unsigned>(_mm_movemask_pd(up)) & (first == 0 ? 3u : 1u);
+    }
+
     QORN_INLINE uint32_t hash(uint8_t o) const {
-        return *reinterpret_cast<const uint32_t*>(reinterpret_cast<const char*>(slot_) + o + offsetof(Slot, hash));
+        return *reinterpret_cast<const uint32_t*>(reinterpret_cast<const char*>(hash_) + o);
     }
     QORN_INLINE const double& k(uint8_t o) const {
-        return *reinterpret_cast<const double*>(reinterpret_cast<const char*>(slot_) + o + offsetof(Slot, k));
+        return *reinterpret_cast<const double*>(reinterpret_cast<const char*>(k_) + o);
     }
-    QORN_INLINE double k_at(uint8_t o) const { return k(o); }
+    QORN_INLINE __m128d k_pair(uint8_t o) const {
+        return *reinterpret_cast<const __m128d*>(reinterpret_cast<const char*>(k_) + o);
+    }
     QORN_INLINE __m128 rough_k(uint8_t o) const {
         return *reinterpret_cast<const __m128*>(reinterpret_cast<const char*>(rough_k_) + o);
     }
@@ -319,9 +356,12 @@ private:
             merge_points(kAll[count], seed, c);
             return;
         }
-        // In registers, all points at once and without a branch on the count: those
-        // beyond it measure infinity, which never enters.
-        const __m128i sv = _mm_set1_epi32(static_cast<int32_t>(seed));
+        merge_cube(seed, count, _mm_set1_epi32(static_cast<int32_t>(seed)), c);
+    }
+
+    /// In registers: merges all points of a cube at once, without a branch on the count
+    /// (those beyond it measure infinity, which never enters).
+    QORN_INLINE void merge_cube(uint32_t seed, int32_t count, __m128i sv, Cell c) {
         __m128d m01, m23;
         exact_quad(sv, c, &m01, &m23);
         merge_pair(_mm_add_pd(m01, _mm_load_pd(kBeyondCount[count][0])));
@@ -340,7 +380,7 @@ private:
             __m128i s = _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(p01), _mm_castsi128_ps(p23),
                                                         _MM_SHUFFLE(2, 0, 2, 0)));
             s = _mm_add_epi32(s, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.add[a])));
-            const __m128d k = _mm_set1_pd(k_at(c.at[a]));
+            const __m128d k = k_pair(c.at[a]);
             const __m128d d01 = _mm_add_pd(_mm_cvtepi32_pd(s), k);
             const __m128d d23 = _mm_add_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(s, 0xee)), k);
             // The same order of additions as the plain measure: (x² + y²) + z².
@@ -363,17 +403,17 @@ private:
 
     /// Measures the points of one cube roughly and merges those that may enter.
     QORN_INLINE void visit(Cell c) {
-        if (!kRough) {
-            visit_all(c);
-            return;
-        }
         const uint32_t seed = seed_of(c);
         const int32_t count = cube_point_count(seed);
         const __m128i sv = _mm_set1_epi32(static_cast<int32_t>(seed));
         unsigned may_enter =
             static_cast<unsigned>(_mm_movemask_ps(_mm_cmplt_ps(rough_measures(sv, c), rough_limit_))) & kFirstFour[count];
         if (__builtin_expect(count == 5, 0)) may_enter |= static_cast<unsigned>(fifth_may_enter(seed, c)) << 4;
-        if (may_enter) merge_points(may_enter, seed, c);
+        if (!may_enter) return;
+        if (kRegisters)
+            merge_cube(seed, count, sv, c);
+        else
+            merge_points(may_enter, seed, c);
     }
 
     QORN_INLINE void merge_points(unsigned points, uint32_t seed, Cell c) {
@@ -435,16 +475,10 @@ private:
     /// the single-precision bounds' below 2^-21 of the bound.
     QORN_INLINE void follow_threshold() {
         const double t = kRegisters ? _mm_cvtss_f32(kOrder == 2 ? d1_ : d0_) : distances_[last_];
-        if (kRough) rough_limit_ = _mm_set1_ps(static_cast<float>(t * (0x1p64 + 0x1p52) + 0x1p44));
+        rough_limit_ = _mm_set1_ps(static_cast<float>(t * (0x1p64 + 0x1p52) + 0x1p44));
         bound_limit_ = _mm_set1_ps(static_cast<float>(t * (1.0 + 0x1p-18)));
     }
 
-    struct Slot {
-        double k;       // K
-        uint32_t hash;  // the axis's hash term
-        uint32_t unused;
-    };
-    static_assert(sizeof(Slot) == kSlot && sizeof(__m128) == kSlot, "one stride for every table");
 
     const unsigned long last_;
     float* const distances_;
@@ -456,8 +490,11 @@ private:
     float near_[3], far_[3];     // the nearer and farther face terms per axis
     float lower_[3], upper_[3];  // the lower and upper face terms per axis
     // Per axis and slot, read at a cell's byte offsets.
-    __m128 rough_k_[9];  // K in single precision, in every lane
-    Slot slot_[9];
+    __m128 rough_k_[9];       // K in single precision, in every lane
+    __m128d k_[9];            // K, in both lanes
+    uint32_t hash_[9][4];     // the axis's hash term, in [0]
+    static_assert(sizeof rough_k_[0] == kSlot && sizeof k_[0] == kSlot && sizeof hash_[0] == kSlot,
+                  "one stride for every table");
 };
 
 template <int kOrder, bool kOffsets, bool kIds>
@@ -506,14 +543,32 @@ void search_euclidean(const Query& q, unsigned long order, float* distances,
 void noise_euclidean(float x, float y, float z, unsigned long order, float* distances,
                      miVector* offsets, unsigned long* ids) {
     if (order == 0) return;
-    const Query q = locate(x, y, z);
-    if (order <= 2 && !offsets && !ids && fast_query(q)) {
-        if (order == 1)
-            short_query<1>(q, distances);
-        else
-            short_query<2>(q, distances);
-        return;
+    if (order <= 2 && !offsets && !ids) {
+        // The three coordinates at once: scaled (the same single-precision products as
+        // locate()), checked for the fast range and floored, which truncation does
+        // exactly there.
+        const __m128 a = _mm_mul_ps(_mm_setr_ps(x, y, z, 0.0f), _mm_set1_ps(kCellDensity));
+        const __m128 size = _mm_andnot_ps(_mm_set1_ps(-0.0f), a);
+        const __m128 fast = _mm_and_ps(_mm_cmplt_ps(size, _mm_set1_ps(0x1p19f)),
+                                       _mm_or_ps(_mm_cmpge_ps(size, _mm_set1_ps(0x1p-10f)),
+                                                 _mm_cmpeq_ps(size, _mm_setzero_ps())));
+        if ((_mm_movemask_ps(fast) & 7) == 7) {
+            const __m128i t = _mm_cvttps_epi32(a);
+            const __m128i c = _mm_add_epi32(t, _mm_castps_si128(_mm_cmpgt_ps(_mm_cvtepi32_ps(t), a)));
+            Query q;
+            _mm_storel_pi(reinterpret_cast<__m64*>(&q.at.x), a);
+            _mm_store_ss(&q.at.z, _mm_movehl_ps(a, a));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(q.cube), c);
+            q.cube[2] = _mm_cvtsi128_si32(_mm_shuffle_epi32(c, 2));
+            q.searchable = true;
+            if (order == 1)
+                short_query<1>(q, distances);
+            else
+                short_query<2>(q, distances);
+            return;
+        }
     }
+    const Query q = locate(x, y, z);
     start_search(order, distances);
     if (q.searchable) search_euclidean(q, order, distances, offsets, ids);
     finish_search(order, distances, offsets);
