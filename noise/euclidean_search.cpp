@@ -522,13 +522,10 @@ void short_query(const Query& q, float* distances) {
     s.finish();
 }
 
-}  // namespace
-
-void search_euclidean(const Query& q, unsigned long order, float* distances,
-                      miVector* offsets, unsigned long* ids) {
-    if (!fast_query(q)) {
-        search_euclidean_reference(q, order, distances, offsets, ids);
-    } else if (offsets) {
+/// The fast search of a query in the fast range, without the final pass.
+void search_fast(const Query& q, unsigned long order, float* distances, miVector* offsets,
+                 unsigned long* ids) {
+    if (offsets) {
         if (ids)
             search<true, true>(q, order, distances, offsets, ids);
         else
@@ -540,33 +537,47 @@ void search_euclidean(const Query& q, unsigned long order, float* distances,
     }
 }
 
+}  // namespace
+
+void search_euclidean(const Query& q, unsigned long order, float* distances,
+                      miVector* offsets, unsigned long* ids) {
+    if (fast_query(q))
+        search_fast(q, order, distances, offsets, ids);
+    else
+        search_euclidean_reference(q, order, distances, offsets, ids);
+}
+
 void noise_euclidean(float x, float y, float z, unsigned long order, float* distances,
                      miVector* offsets, unsigned long* ids) {
     if (order == 0) return;
-    if (order <= 2 && !offsets && !ids) {
-        // The three coordinates at once: scaled (the same single-precision products as
-        // locate()), checked for the fast range and floored, which truncation does
-        // exactly there.
-        const __m128 a = _mm_mul_ps(_mm_setr_ps(x, y, z, 0.0f), _mm_set1_ps(kCellDensity));
-        const __m128 size = _mm_andnot_ps(_mm_set1_ps(-0.0f), a);
-        const __m128 fast = _mm_and_ps(_mm_cmplt_ps(size, _mm_set1_ps(0x1p19f)),
-                                       _mm_or_ps(_mm_cmpge_ps(size, _mm_set1_ps(0x1p-10f)),
-                                                 _mm_cmpeq_ps(size, _mm_setzero_ps())));
-        if ((_mm_movemask_ps(fast) & 7) == 7) {
-            const __m128i t = _mm_cvttps_epi32(a);
-            const __m128i c = _mm_add_epi32(t, _mm_castps_si128(_mm_cmpgt_ps(_mm_cvtepi32_ps(t), a)));
-            Query q;
-            _mm_storel_pi(reinterpret_cast<__m64*>(&q.at.x), a);
-            _mm_store_ss(&q.at.z, _mm_movehl_ps(a, a));
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(q.cube), c);
-            q.cube[2] = _mm_cvtsi128_si32(_mm_shuffle_epi32(c, 2));
-            q.searchable = true;
+    // The three coordinates at once: scaled (the same single-precision products as
+    // locate()), checked for the fast range and floored, which truncation does exactly
+    // there.
+    const __m128 a = _mm_mul_ps(_mm_setr_ps(x, y, z, 0.0f), _mm_set1_ps(kCellDensity));
+    const __m128 size = _mm_andnot_ps(_mm_set1_ps(-0.0f), a);
+    const __m128 fast = _mm_and_ps(_mm_cmplt_ps(size, _mm_set1_ps(0x1p19f)),
+                                   _mm_or_ps(_mm_cmpge_ps(size, _mm_set1_ps(0x1p-10f)),
+                                             _mm_cmpeq_ps(size, _mm_setzero_ps())));
+    if ((_mm_movemask_ps(fast) & 7) == 7) {
+        const __m128i t = _mm_cvttps_epi32(a);
+        const __m128i c = _mm_add_epi32(t, _mm_castps_si128(_mm_cmpgt_ps(_mm_cvtepi32_ps(t), a)));
+        Query q;
+        _mm_storel_pi(reinterpret_cast<__m64*>(&q.at.x), a);
+        _mm_store_ss(&q.at.z, _mm_movehl_ps(a, a));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(q.cube), c);
+        q.cube[2] = _mm_cvtsi128_si32(_mm_shuffle_epi32(c, 2));
+        q.searchable = true;
+        if (!offsets && !ids && order <= 2) {
             if (order == 1)
                 short_query<1>(q, distances);
             else
                 short_query<2>(q, distances);
             return;
         }
+        start_search(order, distances);
+        search_fast(q, order, distances, offsets, ids);
+        finish_search(order, distances, offsets);
+        return;
     }
     const Query q = locate(x, y, z);
     start_search(order, distances);
