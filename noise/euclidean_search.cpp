@@ -318,17 +318,31 @@ private:
 
     QORN_INLINE uint32_t seed_of(Cell c) const { return hash(c.at[0]) + hash(c.at[1]) + hash(c.at[2]); }
 
-    /// Rough squared D of points 0 to 3, in single precision.
-    QORN_INLINE __m128 rough_measures(__m128i seed, Cell c) const {
-        __m128 sum = _mm_setzero_ps();
+    /// The draws of points 0 to 3 along each axis, as signed integers s - 2^31: the
+    /// multipliers of points 0 and 1 (2 and 3) in one register's even lanes, and the low
+    /// words of both products gathered.
+    struct Draws {
+        __m128i axis[3];
+    };
+    QORN_INLINE static Draws draws(__m128i seed) {
+        Draws d;
 #pragma GCC unroll 3
         for (int a = 0; a < 3; ++a) {
             const __m128i p01 = _mm_mul_epu32(seed, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.mul01[a])));
             const __m128i p23 = _mm_mul_epu32(seed, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.mul23[a])));
-            __m128i s = _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(p01), _mm_castsi128_ps(p23),
-                                                        _MM_SHUFFLE(2, 0, 2, 0)));
-            s = _mm_add_epi32(s, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.add[a])));
-            const __m128 d = _mm_add_ps(_mm_cvtepi32_ps(s), rough_k(c.at[a]));
+            const __m128i s = _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(p01), _mm_castsi128_ps(p23),
+                                                              _MM_SHUFFLE(2, 0, 2, 0)));
+            d.axis[a] = _mm_add_epi32(s, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.add[a])));
+        }
+        return d;
+    }
+
+    /// Rough squared D of points 0 to 3, in single precision.
+    QORN_INLINE __m128 rough_measures(const Draws& s, Cell c) const {
+        __m128 sum = _mm_setzero_ps();
+#pragma GCC unroll 3
+        for (int a = 0; a < 3; ++a) {
+            const __m128 d = _mm_add_ps(_mm_cvtepi32_ps(s.axis[a]), rough_k(c.at[a]));
             sum = a == 0 ? _mm_mul_ps(d, d) : _mm_add_ps(sum, _mm_mul_ps(d, d));
         }
         return sum;
@@ -356,14 +370,15 @@ private:
             merge_points(kAll[count], seed, c);
             return;
         }
-        merge_cube(seed, count, _mm_set1_epi32(static_cast<int32_t>(seed)), c);
+        const __m128i sv = _mm_set1_epi32(static_cast<int32_t>(seed));
+        merge_cube(seed, count, sv, draws(sv), c);
     }
 
     /// In registers: merges all points of a cube at once, without a branch on the count
     /// (those beyond it measure infinity, which never enters).
-    QORN_INLINE void merge_cube(uint32_t seed, int32_t count, __m128i sv, Cell c) {
+    QORN_INLINE void merge_cube(uint32_t seed, int32_t count, __m128i sv, const Draws& s, Cell c) {
         __m128d m01, m23;
-        exact_quad(sv, c, &m01, &m23);
+        exact_quad(s, c, &m01, &m23);
         merge_pair(_mm_add_pd(m01, _mm_load_pd(kBeyondCount[count][0])));
         merge_pair(_mm_add_pd(m23, _mm_load_pd(kBeyondCount[count][1])));
         if (__builtin_expect(count == 5, 0)) merge(4, seed, sv, c);
@@ -371,15 +386,11 @@ private:
     }
 
     /// Exact measures (in D² units) of points 0 and 1, and of points 2 and 3.
-    QORN_INLINE void exact_quad(__m128i seed, Cell c, __m128d* m01, __m128d* m23) const {
+    QORN_INLINE void exact_quad(const Draws& draws, Cell c, __m128d* m01, __m128d* m23) const {
         __m128d sq01 = _mm_setzero_pd(), sq23 = _mm_setzero_pd();
 #pragma GCC unroll 3
         for (int a = 0; a < 3; ++a) {
-            const __m128i p01 = _mm_mul_epu32(seed, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.mul01[a])));
-            const __m128i p23 = _mm_mul_epu32(seed, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.mul23[a])));
-            __m128i s = _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(p01), _mm_castsi128_ps(p23),
-                                                        _MM_SHUFFLE(2, 0, 2, 0)));
-            s = _mm_add_epi32(s, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.add[a])));
+            const __m128i s = draws.axis[a];
             const __m128d k = k_pair(c.at[a]);
             const __m128d d01 = _mm_add_pd(_mm_cvtepi32_pd(s), k);
             const __m128d d23 = _mm_add_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(s, 0xee)), k);
@@ -406,12 +417,13 @@ private:
         const uint32_t seed = seed_of(c);
         const int32_t count = cube_point_count(seed);
         const __m128i sv = _mm_set1_epi32(static_cast<int32_t>(seed));
+        const Draws d = draws(sv);
         unsigned may_enter =
-            static_cast<unsigned>(_mm_movemask_ps(_mm_cmplt_ps(rough_measures(sv, c), rough_limit_))) & kFirstFour[count];
+            static_cast<unsigned>(_mm_movemask_ps(_mm_cmplt_ps(rough_measures(d, c), rough_limit_))) & kFirstFour[count];
         if (__builtin_expect(count == 5, 0)) may_enter |= static_cast<unsigned>(fifth_may_enter(seed, c)) << 4;
         if (!may_enter) return;
         if (kRegisters)
-            merge_cube(seed, count, sv, c);
+            merge_cube(seed, count, sv, d, c);
         else
             merge_points(may_enter, seed, c);
     }
