@@ -190,6 +190,13 @@ private:
         }
         const float nxy = n[0] + n[1];
         visit_mask(below(_mm_setr_ps(nxy, n[0] + n[2], n[1] + n[2], nxy + n[2])), kNear.near_edge);
+        // Every far neighbour's bound holds a far face term, so when the nearest far face
+        // is closed (at orders 1 and 2, most of the time) so are they all, and their
+        // bounds go unformed.
+        if (kOrder > 0) {
+            const __m128 far_face = _mm_min_ss(_mm_min_ss(_mm_set_ss(f[0]), _mm_set_ss(f[1])), _mm_set_ss(f[2]));
+            if (!_mm_comilt_ss(far_face, bound_limit_)) return;
+        }
         const float fxy = f[0] + f[1], nfxy = n[0] + f[1], fnxy = f[0] + n[1];
         const unsigned far = below(_mm_setr_ps(f[0], f[1], f[2], nfxy)) |
                              below(_mm_setr_ps(fnxy, n[0] + f[2], f[0] + n[2], n[1] + f[2])) << 4 |
