@@ -185,7 +185,15 @@ private:
         visit(kNear.near_face[1]);
         visit(kNear.near_face[2]);
         const float nxy = n[0] + n[1];
-        visit_mask(below(_mm_setr_ps(nxy, n[0] + n[2], n[1] + n[2], nxy + n[2])), kNear.near_edge);
+        if (kOrder == 1) {
+            visit_mask(below(_mm_setr_ps(nxy, n[0] + n[2], n[1] + n[2], nxy + n[2])), kNear.near_edge);
+        } else {
+            // From order 2 on, the edges between them are usually open too.
+            visit(kNear.near_edge[0]);
+            visit(kNear.near_edge[1]);
+            visit(kNear.near_edge[2]);
+            if (_mm_comilt_ss(_mm_set_ss(nxy + n[2]), bound_limit_)) visit(kNear.near_edge[3]);
+        }
         // Every far neighbour's bound holds a far face term, so when the nearest far face
         // is closed (at orders 1 and 2, most of the time) so are they all, and their
         // bounds go unformed.
