@@ -181,9 +181,11 @@ private:
         const float(&n)[3] = near_, (&f)[3] = far_;
         // A nearer face is open after the central cube 4 times in 5 at order 1 and 24
         // in 25 from order 2 on: visiting all three costs less than choosing.
-        visit(kNear.near_face[0]);
-        visit(kNear.near_face[1]);
-        visit(kNear.near_face[2]);
+        // In registers they are measured exactly at once: most of them hold a point that
+        // passes the rough test, whose branch then costs more than it saves.
+        visit_sure(kNear.near_face[0]);
+        visit_sure(kNear.near_face[1]);
+        visit_sure(kNear.near_face[2]);
         const float nxy = n[0] + n[1];
         if (kOrder == 1) {
             visit_mask(below(_mm_setr_ps(nxy, n[0] + n[2], n[1] + n[2], nxy + n[2])), kNear.near_edge);
@@ -421,6 +423,15 @@ private:
         d0_ = _mm_min_ss(r, d0_);
         if (kOrder == 2) d1_ = _mm_min_ss(_mm_max_ss(r1, d0_), d1_);
         d0_ = _mm_min_ss(r1, d0_);
+    }
+
+    /// A neighbour that is usually open and holds an entrant: in registers, measured
+    /// exactly at once; otherwise visited.
+    QORN_INLINE void visit_sure(Cell c) {
+        if (kRegisters)
+            visit_all(c);
+        else
+            visit(c);
     }
 
     /// Measures the points of one cube roughly and merges those that may enter.
