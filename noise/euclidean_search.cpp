@@ -19,13 +19,16 @@
 //    corners, each visited in the documented order, so every point meets the list the
 //    documented search would show it, ties included.
 //  - When only distances are wanted, the list's values do not depend on the order in
-//    which points arrive, so the groups are the ones that prune best: the faces nearer
-//    the query, then the edges and corner between them, then everything on a far side.
-//    At orders 1 and 2 the list lives in registers and merges by minimum and maximum:
-//    with r a point's measure as stored and d0 <= d1 the entries, an insertion leaves
-//    min(r, d0) and min(max(r, d0), d1), as rounding is monotonic. A cube that the
-//    rough test lets through is then measured whole and exactly, two points to a
-//    register, and merged without a branch on the count or on the ranking.
+//    which points arrive (they are the smallest stored measures, however they come), so
+//    the groups are the ones that prune best: the faces nearer the query, then the
+//    edges and corner between them, then everything on a far side, which one comparison
+//    with the nearest far face usually rules out whole. At orders 1 and 2 the list
+//    lives in registers and merges by minimum and maximum: with r a point's measure as
+//    stored and d0 <= d1 the entries, an insertion leaves min(r, d0) and
+//    min(max(r, d0), d1), as rounding is monotonic. A cube that the rough test lets
+//    through, the central one and the nearer faces (which nearly always hold an
+//    entrant) are measured whole and exactly, two points to a register, and merged
+//    without a branch on the count or on the ranking.
 #include <emmintrin.h>
 #include <math.h>
 
