@@ -126,7 +126,7 @@ struct NearCells {
     Cell centre;
     Cell near_face[3];  // bounds nx, ny, nz
     Cell near_edge[4];  // nx+ny, nx+nz, ny+nz, nx+ny+nz
-    Cell far[19];       // see far_bounds
+    Cell far[19];       // in the order of the bounds formed in run_near()
 };
 constexpr NearCells kNear = {
     cell(0, 0, 0),
@@ -171,12 +171,12 @@ public:
         if (kOrder == 2) distances_[1] = _mm_cvtss_f32(d1_);
     }
 
-    /// Orders 1 and 2 without outputs: the final pass, from the registers.
+    /// Orders 1 and 2 without outputs: the final pass, straight from the registers.
     void finish() {
-        const double size = kCellSize;
-        distances_[0] = static_cast<float>(sqrt(static_cast<double>(_mm_cvtss_f32(d0_))) * size);
-        if (kOrder == 2) distances_[1] = static_cast<float>(sqrt(static_cast<double>(_mm_cvtss_f32(d1_))) * size);
+        distances_[0] = caller_distance(_mm_cvtss_f32(d0_));
+        if (kOrder == 2) distances_[1] = caller_distance(_mm_cvtss_f32(d1_));
     }
+
 
 private:
     QORN_INLINE void run_near() {
@@ -421,11 +421,14 @@ private:
     /// Merges two exact measures (in D² units) into the registers.
     QORN_INLINE void merge_pair(__m128d m) {
         const __m128 r = _mm_cvtpd_ps(_mm_mul_pd(m, _mm_set1_pd(kScaleDown)));
-        const __m128 r1 = _mm_shuffle_ps(r, r, 1);
+        merge_value(r);
+        merge_value(_mm_shuffle_ps(r, r, 1));
+    }
+
+    /// Merges one stored measure (the low lane) into the registers.
+    QORN_INLINE void merge_value(__m128 r) {
         if (kOrder == 2) d1_ = _mm_min_ss(_mm_max_ss(r, d0_), d1_);
         d0_ = _mm_min_ss(r, d0_);
-        if (kOrder == 2) d1_ = _mm_min_ss(_mm_max_ss(r1, d0_), d1_);
-        d0_ = _mm_min_ss(r1, d0_);
     }
 
     /// A neighbour that is usually open and holds an entrant: in registers, measured
@@ -476,9 +479,7 @@ private:
         // The same order of additions as the plain measure: (x² + y²) + z².
         const double m = ((_mm_cvtsd_f64(sq) + _mm_cvtsd_f64(_mm_unpackhi_pd(sq, sq))) + dz * dz) * kScaleDown;
         if (kRegisters) {
-            const __m128 r = _mm_cvtsd_ss(_mm_setzero_ps(), _mm_set_sd(m));
-            if (kOrder == 2) d1_ = _mm_min_ss(_mm_max_ss(r, d0_), d1_);
-            d0_ = _mm_min_ss(r, d0_);
+            merge_value(_mm_cvtsd_ss(_mm_setzero_ps(), _mm_set_sd(m)));
             return;
         }
         if (kValuesOnly) {
@@ -507,15 +508,15 @@ private:
         }
     }
 
-    /// The limits of the rough tests from the threshold distances[order-1]. The rough
-    /// measure's error stays below 2^-20 of the threshold plus 2^38 (in D² units), and
-    /// the single-precision bounds' below 2^-21 of the bound.
+    /// The limits of the rough tests from the threshold t = distances[order-1]. Where a
+    /// point's exact measure is below t, its rough one stays below t·(1 + 2^-20) + 2^38
+    /// (in D² units); the limit is t·(1 + 2^-12) + 2^44. A single-precision bound errs by
+    /// less than 2^-21 of itself; its limit is t·(1 + 2^-18).
     QORN_INLINE void follow_threshold() {
         const double t = kRegisters ? _mm_cvtss_f32(kOrder == 2 ? d1_ : d0_) : distances_[last_];
         rough_limit_ = _mm_set1_ps(static_cast<float>(t * (0x1p64 + 0x1p52) + 0x1p44));
         bound_limit_ = _mm_set1_ps(static_cast<float>(t * (1.0 + 0x1p-18)));
     }
-
 
     const unsigned long last_;
     float* const distances_;
@@ -616,9 +617,10 @@ void noise_euclidean(float x, float y, float z, unsigned long order, float* dist
         finish_search(order, distances, offsets);
         return;
     }
+    // Outside the fast range (or not searchable at all): the plain transcription.
     const Query q = locate(x, y, z);
     start_search(order, distances);
-    if (q.searchable) search_euclidean(q, order, distances, offsets, ids);
+    if (q.searchable) search_euclidean_reference(q, order, distances, offsets, ids);
     finish_search(order, distances, offsets);
 }
 

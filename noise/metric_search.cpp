@@ -175,9 +175,7 @@ private:
         hash_[3 * axis][0] = h - hash_mul;
         hash_[3 * axis + 1][0] = h;
         hash_[3 * axis + 2][0] = h + hash_mul;
-        // Exact: the difference has at most 53 significant bits, scaling by 2^32 is exact
-        // and the sum stays on the half-integer grid below 2^52.
-        const __m128d k = _mm_set1_pd((static_cast<double>(c) - at) * 0x1p32 + (0x1p31 + 0.5));
+        const __m128d k = _mm_set1_pd(offset_base(c, at));
         const __m128d step = _mm_set1_pd(0x1p32);
         _mm_store_pd(k_[3 * axis], _mm_sub_pd(k, step));
         _mm_store_pd(k_[3 * axis + 1], k);

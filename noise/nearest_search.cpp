@@ -1,14 +1,9 @@
 #include "nearest_search.h"
 
-#include <math.h>
-
 namespace qorn::noise {
 
 void finish_search(unsigned long order, float* distances, miVector* offsets) {
-    // One rounding: the square root and the product are both taken in double.
-    const double size = kCellSize;
-    for (unsigned long i = 0; i < order; ++i)
-        distances[i] = static_cast<float>(sqrt(static_cast<double>(distances[i])) * size);
+    for (unsigned long i = 0; i < order; ++i) distances[i] = caller_distance(distances[i]);
     if (!offsets) return;
     for (unsigned long i = 0; i < order; ++i) {
         offsets[i].x *= kCellSize;

@@ -3,6 +3,7 @@
 #ifndef QORN_NOISE_NEAREST_SEARCH_H
 #define QORN_NOISE_NEAREST_SEARCH_H
 
+#include <math.h>
 #include <stdint.h>
 
 #include "cube_points.h"
@@ -126,7 +127,13 @@ inline void start_search(unsigned long order, float* distances) {
     for (unsigned long i = 0; i < order; ++i) distances[i] = kEmptyDistance;
 }
 
-/// Measures to caller units: sqrt(measure)·kCellSize rounded once, offsets scaled.
+/// A stored measure as a distance in caller units: sqrt(measure)·kCellSize, both taken
+/// in double and rounded once.
+inline float caller_distance(float measure) {
+    return static_cast<float>(sqrt(static_cast<double>(measure)) * static_cast<double>(kCellSize));
+}
+
+/// Measures to caller units (caller_distance), offsets scaled by kCellSize.
 void finish_search(unsigned long order, float* distances, miVector* offsets);
 
 /// The Euclidean search of the 27 cubes around the query (order >= 1), without the

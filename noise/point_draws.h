@@ -45,7 +45,9 @@ inline bool fast_query(const Query& q) {
     return q.searchable && in_fast_domain(q.at.x) && in_fast_domain(q.at.y) && in_fast_domain(q.at.z);
 }
 
-/// K of one axis for the cube coordinate c (exact, see in_fast_domain).
+/// K of one axis for the cube coordinate c: exact, as the difference has at most 53
+/// significant bits, scaling by 2^32 is exact and the sum stays on the half-integer grid
+/// below 2^52 (see in_fast_domain).
 inline double offset_base(int32_t c, float a) {
     return (static_cast<double>(c) - a) * 0x1p32 + (0x1p31 + 0.5);
 }

@@ -54,13 +54,16 @@ least_ns() {
   "build/$1/bench/noise_instructions" "$queries" "$2" "$3" 11 | awk '/^least ns/ { print $NF }'
 }
 
+# Empty where 32-bit programs run natively; asked once.
+i386_runner=$(scripts/i386_runner.sh)
+
 printf '| abi | order | query | instructions | mispredicted branches | ns |\n|---|---|---|---|---|---|\n'
 for abi in "${abis[@]}"; do
   scripts/build.sh "$abi" >"$out/build.log" 2>&1 || { cat "$out/build.log"; exit 1; }
   for c in "${cases[@]}"; do
     read -r order mode <<<"$c"
     if [ "$mode" = libnoise ] && [ "$abi" != x86_64 ]; then continue; fi
-    if [ "$abi" = i386 ] && [ -n "$(scripts/i386_runner.sh)" ]; then
+    if [ "$abi" = i386 ] && [ -n "$i386_runner" ]; then
       read -r ir bm <<<"$(count_emulated "$order" "$mode")"
       ns=-
     else
