@@ -22,91 +22,23 @@
 //    which points arrive (they are the smallest stored measures, however they come), so
 //    the groups are the ones that prune best: the faces nearer the query, then the
 //    edges and corner between them, then everything on a far side, which one comparison
-//    with the nearest far face usually rules out whole. At orders 1 and 2 the list
-//    lives in registers and merges by minimum and maximum: with r a point's measure as
-//    stored and d0 <= d1 the entries, an insertion leaves min(r, d0) and
-//    min(max(r, d0), d1), as rounding is monotonic. A cube that the rough test lets
-//    through, the central one and the nearer faces (which nearly always hold an
-//    entrant) are measured whole and exactly, two points to a register, and merged
-//    without a branch on the count or on the ranking.
+//    with the nearest far face usually rules out whole.
+// Orders 1 and 2 go first to the keyed search (keyed_search.cpp), which measures only
+// the entries exactly; this search settles the queries that it declines.
 #include <emmintrin.h>
 #include <math.h>
 
+#include "keyed_search.h"
+#include "lane_draws.h"
 #include "nearest_search.h"
 #include "point_draws.h"
-
-#define QORN_INLINE inline __attribute__((always_inline))
 
 namespace qorn::noise {
 namespace {
 
-constexpr double kScaleDown = 0x1p-64;   // D² units -> measure
-constexpr double kOffsetUnit = 0x1p-32;  // D -> offset component
-
-/// The draws of a cube's points as multiply-adds of its seed. The addends carry 2^31, so
-/// that a draw read as a signed integer is s - 2^31.
-struct DrawTable {
-    // Points 0 to 3 per axis, for the rough measure: multipliers of points 0 and 1 (and 2
-    // and 3) in the even lanes, as the SSE2 unsigned multiply takes them.
-    alignas(16) uint32_t mul01[3][4];
-    alignas(16) uint32_t mul23[3][4];
-    alignas(16) uint32_t add[3][4];
-    // One point's x and y draws in the even lanes, and its z draw, for the exact measure.
-    struct Point {
-        alignas(16) uint32_t mul_xy[4];
-        alignas(16) uint32_t add_xy[4];
-        uint32_t mul_z, add_z;
-        Affine id;
-    } point[5];
-};
-constexpr DrawTable make_draws() {
-    DrawTable t{};
-    for (int a = 0; a < 3; ++a) {
-        t.mul01[a][0] = point_draw(0, a).mul;
-        t.mul01[a][2] = point_draw(1, a).mul;
-        t.mul23[a][0] = point_draw(2, a).mul;
-        t.mul23[a][2] = point_draw(3, a).mul;
-        for (int j = 0; j < 4; ++j) t.add[a][j] = point_draw(j, a).add + 0x80000000u;
-    }
-    for (int j = 0; j < 5; ++j) {
-        DrawTable::Point& p = t.point[j];
-        p.mul_xy[0] = point_draw(j, 0).mul;
-        p.mul_xy[2] = point_draw(j, 1).mul;
-        p.add_xy[0] = point_draw(j, 0).add + 0x80000000u;
-        p.add_xy[2] = point_draw(j, 1).add + 0x80000000u;
-        p.mul_z = point_draw(j, 2).mul;
-        p.add_z = point_draw(j, 2).add + 0x80000000u;
-        p.id = point_id(j);
-    }
-    return t;
-}
-constexpr DrawTable kDraws = make_draws();
-
-/// Added to the exact measures of points 0 to 3 by the cube's count: zero for a point
-/// that exists, infinity for one that does not.
-alignas(16) constexpr double kBeyondCount[6][2][2] = {
-    {{__builtin_inf(), __builtin_inf()}, {__builtin_inf(), __builtin_inf()}},
-    {{0.0, __builtin_inf()}, {__builtin_inf(), __builtin_inf()}},
-    {{0.0, 0.0}, {__builtin_inf(), __builtin_inf()}},
-    {{0.0, 0.0}, {0.0, __builtin_inf()}},
-    {{0.0, 0.0}, {0.0, 0.0}},
-    {{0.0, 0.0}, {0.0, 0.0}},
-};
-
 /// The points 0 to 3 that exist in a cube of each count (0 to 5), and all of them.
 constexpr unsigned kFirstFour[6] = {0x0, 0x1, 0x3, 0x7, 0xf, 0xf};
 constexpr unsigned kAll[6] = {0x00, 0x01, 0x03, 0x07, 0x0f, 0x1f};
-
-/// Per axis, three slots of 16 bytes in every per-query table: the hash terms, K and its
-/// single-precision copy of the cube coordinates in a frame's slot order. A cube is the
-/// byte offsets 16·(3·axis + slot) of its slot on each axis, so one offset finds an
-/// axis's entry in every table.
-constexpr int kSlot = 16;
-struct Cell {
-    uint8_t at[3];
-};
-constexpr uint8_t slot_at(int axis, int slot) { return static_cast<uint8_t>(kSlot * (3 * axis + slot)); }
-constexpr Cell cell(int sx, int sy, int sz) { return Cell{{slot_at(0, sx), slot_at(1, sy), slot_at(2, sz)}}; }
 
 // The documented frame: slots 0, 1, 2 are the steps -1, 0, +1.
 struct DocumentedCells {
@@ -142,18 +74,11 @@ constexpr NearCells kNear = {
 template <int kOrder, bool kOffsets, bool kIds>
 class EuclideanSearch {
     static constexpr bool kValuesOnly = !kOffsets && !kIds;
-    static constexpr bool kRegisters = kValuesOnly && (kOrder == 1 || kOrder == 2);
 
 public:
-    /// At orders 1 and 2 without outputs the list is held here, from `distances` or, when
-    /// `fresh`, empty; store() or finish() write it back.
     EuclideanSearch(const Query& q, unsigned long order, float* distances, miVector* offsets,
-                    unsigned long* ids, bool fresh = false)
+                    unsigned long* ids)
         : last_(kOrder > 0 ? kOrder - 1 : order - 1), distances_(distances), offsets_(offsets), ids_(ids) {
-        if (kRegisters) {
-            d0_ = _mm_set_ss(fresh ? kEmptyDistance : distances[0]);
-            d1_ = kOrder == 2 ? _mm_set_ss(fresh ? kEmptyDistance : distances[1]) : d0_;
-        }
         set_axes(q);
         follow_threshold();
     }
@@ -165,30 +90,15 @@ public:
             run_documented();
     }
 
-    /// Orders 1 and 2 without outputs: the list as measures.
-    void store() {
-        distances_[0] = _mm_cvtss_f32(d0_);
-        if (kOrder == 2) distances_[1] = _mm_cvtss_f32(d1_);
-    }
-
-    /// Orders 1 and 2 without outputs: the final pass, straight from the registers.
-    void finish() {
-        distances_[0] = caller_distance(_mm_cvtss_f32(d0_));
-        if (kOrder == 2) distances_[1] = caller_distance(_mm_cvtss_f32(d1_));
-    }
-
-
 private:
     QORN_INLINE void run_near() {
         visit_all(kNear.centre);
         const float(&n)[3] = near_, (&f)[3] = far_;
         // A nearer face is open after the central cube 4 times in 5 at order 1 and 24
         // in 25 from order 2 on: visiting all three costs less than choosing.
-        // In registers they are measured exactly at once: most of them hold a point that
-        // passes the rough test, whose branch then costs more than it saves.
-        visit_sure(kNear.near_face[0]);
-        visit_sure(kNear.near_face[1]);
-        visit_sure(kNear.near_face[2]);
+        visit(kNear.near_face[0]);
+        visit(kNear.near_face[1]);
+        visit(kNear.near_face[2]);
         const float nxy = n[0] + n[1];
         if (kOrder == 1) {
             visit_mask(below(_mm_setr_ps(nxy, n[0] + n[2], n[1] + n[2], nxy + n[2])), kNear.near_edge);
@@ -310,8 +220,8 @@ private:
         }
 #pragma GCC unroll 3
         for (int s = 0; s < 3; ++s) {
-            k_[3 * first + s] = _mm_unpacklo_pd(ks[s], ks[s]);
-            if (first == 0) k_[3 + s] = _mm_unpackhi_pd(ks[s], ks[s]);
+            _mm_store_sd(&k_[3 * first + s][0], ks[s]);
+            if (first == 0) _mm_storeh_pd(&k_[3 + s][0], ks[s]);
             const __m128 r = _mm_cvtpd_ps(ks[s]);
             rough_k_[3 * first + s] = _mm_shuffle_ps(r, r, 0x00);
             if (first == 0) rough_k_[3 + s] = _mm_shuffle_ps(r, r, 0x55);
@@ -324,9 +234,6 @@ private:
     }
     QORN_INLINE const double& k(uint8_t o) const {
         return *reinterpret_cast<const double*>(reinterpret_cast<const char*>(k_) + o);
-    }
-    QORN_INLINE __m128d k_pair(uint8_t o) const {
-        return *reinterpret_cast<const __m128d*>(reinterpret_cast<const char*>(k_) + o);
     }
     QORN_INLINE __m128 rough_k(uint8_t o) const {
         return *reinterpret_cast<const __m128*>(reinterpret_cast<const char*>(rough_k_) + o);
@@ -381,63 +288,7 @@ private:
     /// Merges every point of a cube (the central one, where all of them may enter).
     QORN_INLINE void visit_all(Cell c) {
         const uint32_t seed = seed_of(c);
-        const int32_t count = cube_point_count(seed);
-        if (!kRegisters) {
-            merge_points(kAll[count], seed, c);
-            return;
-        }
-        const __m128i sv = _mm_set1_epi32(static_cast<int32_t>(seed));
-        merge_cube(seed, count, sv, draws(sv), c);
-    }
-
-    /// In registers: merges all points of a cube at once, without a branch on the count
-    /// (those beyond it measure infinity, which never enters).
-    QORN_INLINE void merge_cube(uint32_t seed, int32_t count, __m128i sv, const Draws& s, Cell c) {
-        __m128d m01, m23;
-        exact_quad(s, c, &m01, &m23);
-        merge_pair(_mm_add_pd(m01, _mm_load_pd(kBeyondCount[count][0])));
-        merge_pair(_mm_add_pd(m23, _mm_load_pd(kBeyondCount[count][1])));
-        if (__builtin_expect(count == 5, 0)) merge(4, seed, sv, c);
-        follow_threshold();
-    }
-
-    /// Exact measures (in D² units) of points 0 and 1, and of points 2 and 3.
-    QORN_INLINE void exact_quad(const Draws& draws, Cell c, __m128d* m01, __m128d* m23) const {
-        __m128d sq01 = _mm_setzero_pd(), sq23 = _mm_setzero_pd();
-#pragma GCC unroll 3
-        for (int a = 0; a < 3; ++a) {
-            const __m128i s = draws.axis[a];
-            const __m128d k = k_pair(c.at[a]);
-            const __m128d d01 = _mm_add_pd(_mm_cvtepi32_pd(s), k);
-            const __m128d d23 = _mm_add_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(s, 0xee)), k);
-            // The same order of additions as the plain measure: (x² + y²) + z².
-            sq01 = a == 0 ? _mm_mul_pd(d01, d01) : _mm_add_pd(sq01, _mm_mul_pd(d01, d01));
-            sq23 = a == 0 ? _mm_mul_pd(d23, d23) : _mm_add_pd(sq23, _mm_mul_pd(d23, d23));
-        }
-        *m01 = sq01;
-        *m23 = sq23;
-    }
-
-    /// Merges two exact measures (in D² units) into the registers.
-    QORN_INLINE void merge_pair(__m128d m) {
-        const __m128 r = _mm_cvtpd_ps(_mm_mul_pd(m, _mm_set1_pd(kScaleDown)));
-        merge_value(r);
-        merge_value(_mm_shuffle_ps(r, r, 1));
-    }
-
-    /// Merges one stored measure (the low lane) into the registers.
-    QORN_INLINE void merge_value(__m128 r) {
-        if (kOrder == 2) d1_ = _mm_min_ss(_mm_max_ss(r, d0_), d1_);
-        d0_ = _mm_min_ss(r, d0_);
-    }
-
-    /// A neighbour that is usually open and holds an entrant: in registers, measured
-    /// exactly at once; otherwise visited.
-    QORN_INLINE void visit_sure(Cell c) {
-        if (kRegisters)
-            visit_all(c);
-        else
-            visit(c);
+        merge_points(kAll[cube_point_count(seed)], seed, c);
     }
 
     /// Measures the points of one cube roughly and merges those that may enter.
@@ -449,11 +300,7 @@ private:
         unsigned may_enter =
             static_cast<unsigned>(_mm_movemask_ps(_mm_cmplt_ps(rough_measures(d, c), rough_limit_))) & kFirstFour[count];
         if (__builtin_expect(count == 5, 0)) may_enter |= static_cast<unsigned>(fifth_may_enter(seed, c)) << 4;
-        if (!may_enter) return;
-        if (kRegisters)
-            merge_cube(seed, count, sv, d, c);
-        else
-            merge_points(may_enter, seed, c);
+        merge_points(may_enter, seed, c);
     }
 
     QORN_INLINE void merge_points(unsigned points, uint32_t seed, Cell c) {
@@ -478,10 +325,6 @@ private:
         const __m128d sq = _mm_mul_pd(dxy, dxy);
         // The same order of additions as the plain measure: (x² + y²) + z².
         const double m = ((_mm_cvtsd_f64(sq) + _mm_cvtsd_f64(_mm_unpackhi_pd(sq, sq))) + dz * dz) * kScaleDown;
-        if (kRegisters) {
-            merge_value(_mm_cvtsd_ss(_mm_setzero_ps(), _mm_set_sd(m)));
-            return;
-        }
         if (kValuesOnly) {
             // Where equal values go does not show: insert the stored value.
             const float r = static_cast<float>(m);
@@ -513,7 +356,7 @@ private:
     /// (in D² units); the limit is t·(1 + 2^-12) + 2^44. A single-precision bound errs by
     /// less than 2^-21 of itself; its limit is t·(1 + 2^-18).
     QORN_INLINE void follow_threshold() {
-        const double t = kRegisters ? _mm_cvtss_f32(kOrder == 2 ? d1_ : d0_) : distances_[last_];
+        const double t = distances_[last_];
         rough_limit_ = _mm_set1_ps(static_cast<float>(t * (0x1p64 + 0x1p52) + 0x1p44));
         bound_limit_ = _mm_set1_ps(static_cast<float>(t * (1.0 + 0x1p-18)));
     }
@@ -522,14 +365,13 @@ private:
     float* const distances_;
     miVector* const offsets_;
     unsigned long* const ids_;
-    __m128 d0_, d1_;        // the list at orders 1 and 2, values only
     __m128 rough_limit_;    // at or above which a rough measure cannot enter
     __m128 bound_limit_;    // at or above which a single-precision bound cannot
     float near_[3], far_[3];     // the nearer and farther face terms per axis
     float lower_[3], upper_[3];  // the lower and upper face terms per axis
     // Per axis and slot, read at a cell's byte offsets.
     __m128 rough_k_[9];       // K in single precision, in every lane
-    __m128d k_[9];            // K, in both lanes
+    double k_[9][2];          // K, in [0]
     uint32_t hash_[9][4];     // the axis's hash term, in [0]
     static_assert(sizeof rough_k_[0] == kSlot && sizeof k_[0] == kSlot && sizeof hash_[0] == kSlot,
                   "one stride for every table");
@@ -539,7 +381,6 @@ template <int kOrder, bool kOffsets, bool kIds>
 void search(const Query& q, unsigned long order, float* distances, miVector* offsets, unsigned long* ids) {
     EuclideanSearch<kOrder, kOffsets, kIds> s(q, order, distances, offsets, ids);
     s.run();
-    if (!kOffsets && !kIds && kOrder > 0) s.store();
 }
 
 template <bool kOffsets, bool kIds>
@@ -550,14 +391,6 @@ void search(const Query& q, unsigned long order, float* distances, miVector* off
         search<2, kOffsets, kIds>(q, order, distances, offsets, ids);
     else
         search<0, kOffsets, kIds>(q, order, distances, offsets, ids);
-}
-
-/// Orders 1 and 2 without outputs: the whole query in registers.
-template <int kOrder>
-void short_query(const Query& q, float* distances) {
-    EuclideanSearch<kOrder, false, false> s(q, kOrder, distances, nullptr, nullptr, true);
-    s.run();
-    s.finish();
 }
 
 /// The fast search of a query in the fast range, without the final pass.
@@ -591,7 +424,7 @@ void noise_euclidean(float x, float y, float z, unsigned long order, float* dist
     // The three coordinates at once: scaled (the same single-precision products as
     // locate()), checked for the fast range and floored, which truncation does exactly
     // there.
-    const __m128 a = _mm_mul_ps(_mm_setr_ps(x, y, z, 0.0f), _mm_set1_ps(kCellDensity));
+    const __m128 a = _mm_mul_ps(_mm_setr_ps(x, y, z, __builtin_inff()), _mm_set1_ps(kCellDensity));
     const __m128 size = _mm_andnot_ps(_mm_set1_ps(-0.0f), a);
     const __m128 fast = _mm_and_ps(_mm_cmplt_ps(size, _mm_set1_ps(0x1p19f)),
                                    _mm_or_ps(_mm_cmpge_ps(size, _mm_set1_ps(0x1p-10f)),
@@ -605,13 +438,7 @@ void noise_euclidean(float x, float y, float z, unsigned long order, float* dist
         _mm_storel_epi64(reinterpret_cast<__m128i*>(q.cube), c);
         q.cube[2] = _mm_cvtsi128_si32(_mm_shuffle_epi32(c, 2));
         q.searchable = true;
-        if (!offsets && !ids && order <= 2) {
-            if (order == 1)
-                short_query<1>(q, distances);
-            else
-                short_query<2>(q, distances);
-            return;
-        }
+        if (order <= 2 && keyed_search(a, c, order, distances, offsets, ids)) return;
         start_search(order, distances);
         search_fast(q, order, distances, offsets, ids);
         finish_search(order, distances, offsets);

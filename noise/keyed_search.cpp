@@ -1,0 +1,501 @@
+// Orders 1 and 2 of FWorley::noise's Euclidean query, with only the entries measured
+// exactly: the search keeps rough keys, and settles the list from them at the end.
+//
+// Within the fast range (point_draws.h) a point's offset along an axis, scaled by 2^32,
+// is the exact double D = (draw - 2^31) + K. Its rough measure r is formed in single
+// precision: the draw converts within 2^7, the rough K (formed from the fraction of the
+// query, itself within 2^-25) lies within 2^10 of K, and their sum, below 2^35, rounds
+// by at most 2^11, so each rough component is within 2^12 of D. As 2^13·|D| <=
+// 2^-16·D² + 2^40, and the squares and sums round by 2^-24 each,
+//     |r - E| <= 2^-15·E + 2^44,
+// where E is the exact sum of the squares (the plain measure, scaled by 2^64, rounds it
+// by far less than that).
+//
+// A key is r (raised to the least normal float) with its low 8 bits replaced by a tag:
+// the visit (5 bits) and the point's index in its cube (3 bits). Positive floats order
+// as their bit patterns, so keys compare with the float minimum and maximum, no two of
+// a lane are equal, and the tag costs at most 2^-15 of r. So a key k bounds its point's
+//     k·(1 - 2^-15) - 2^44 <= E <= k·(1 + 2^-13) + 2^45.
+// Each of four lanes keeps its order + 1 least keys, ascending, by min/max operations
+// and no branch; the least keys of all lie among them.
+//
+// Neighbours are chosen as in the other fast searches, but against the limit
+// k·(1 + 2^-11)·2^-64 + 2^-16 (cell units) from the order-th least key k: above every
+// measure the entries can have by more than the bounds' own error (the face terms are
+// formed in single precision, within 2^-20 of their sums). At the end, when no key but
+// the order least lies at or below k·(1 + 2^-11) + 2^47, every other point, visited or
+// not, measures more than each of theirs by more than 2^-13 of itself: their points are
+// the entries, however the documented search would have met them and however its
+// comparisons of double measures with stored floats round. They are then measured
+// exactly, the plain way, and ranked: by value when only distances are wanted, and
+// otherwise as the documented insertion would, which puts the later arrival first only
+// if it measures below the stored measure of the earlier. Where the test fails (a near
+// tie, about 1 query in 600 at order 2) the caller runs the general search.
+#include "keyed_search.h"
+
+#include "lane_draws.h"
+#include "nearest_search.h"
+
+namespace qorn::noise {
+namespace {
+
+/// The visiting order of the keyed search, as near-frame slots per axis (0 the query's
+/// cube, 1 across the nearer face, 2 across the farther one): the centre, the nearer
+/// faces, the edges and corner between them, then the far side.
+constexpr int8_t kVisitSlots[27][3] = {
+    {0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1},  // centre, nearer faces
+    {1, 1, 0}, {0, 1, 1}, {1, 0, 1}, {1, 1, 1},  // nearer edges and corner
+    // The far side, in the lane order of the bound groups formed in run().
+    {2, 0, 0}, {0, 2, 0}, {0, 0, 2},  // F
+    {2, 1, 0}, {0, 2, 1}, {1, 0, 2},  // F + rot(N)
+    {1, 2, 0}, {0, 1, 2}, {2, 0, 1},  // N + rot(F)
+    {2, 2, 0}, {0, 2, 2}, {2, 0, 2},  // F + rot(F)
+    {1, 1, 2}, {2, 1, 1}, {1, 2, 1},  // N + rot(N) + rot2(F)
+    {2, 2, 1}, {1, 2, 2}, {2, 1, 2},  // F + rot(F) + rot2(N)
+    {2, 2, 2},
+};
+constexpr int kFarFirst = 8;
+
+/// A visit's byte offsets: `at` into the per-axis tables (as Cell), `h` into the hash
+/// terms, which are held by slot, the axes in lanes.
+struct KeyCell {
+    uint8_t at[3], h[3];
+};
+struct VisitCells {
+    KeyCell at[27];
+};
+constexpr VisitCells make_visit_cells() {
+    VisitCells t{};
+    for (int p = 0; p < 27; ++p) {
+        for (int a = 0; a < 3; ++a) {
+            t.at[p].at[a] = slot_at(a, kVisitSlots[p][a]);
+            t.at[p].h[a] = static_cast<uint8_t>(16 * kVisitSlots[p][a] + 4 * a);
+        }
+    }
+    return t;
+}
+constexpr VisitCells kVisitCells = make_visit_cells();
+
+/// Where each visit stands in the documented order (0 the centre, 1 + n neighbour n),
+/// for each choice of nearer faces (bit a set: the upper face of axis a).
+struct DocumentedIndex {
+    uint8_t of[8][27];
+};
+constexpr DocumentedIndex make_documented_index() {
+    DocumentedIndex t{};
+    for (int up = 0; up < 8; ++up) {
+        for (int p = 0; p < 27; ++p) {
+            int step[3] = {0, 0, 0};
+            for (int a = 0; a < 3; ++a) {
+                const int near = (up >> a & 1) ? 1 : -1;
+                const int s = kVisitSlots[p][a];
+                step[a] = s == 0 ? 0 : s == 1 ? near : -near;
+            }
+            uint8_t index = 0;
+            for (int n = 0; n < 26; ++n)
+                if (kNeighbours[n].x == step[0] && kNeighbours[n].y == step[1] && kNeighbours[n].z == step[2])
+                    index = static_cast<uint8_t>(n + 1);
+            t.of[up][p] = index;
+        }
+    }
+    return t;
+}
+constexpr DocumentedIndex kDocumentedIndex = make_documented_index();
+
+/// A key is a rough measure (D² units, single precision) whose low 8 bits are replaced
+/// by the point's tag: its visit (5 bits) and its index in the cube (3 bits).
+constexpr uint32_t kTagBits = 0xffu;
+constexpr uint32_t kFloorBits = 0x00800000u;  // the least normal float
+constexpr uint32_t kEmptyBits = 0x7f000000u;  // above every real key, below infinity
+struct KeyTables {
+    alignas(16) uint32_t tag[27][4];    // visit p, points 0 to 3
+    alignas(16) uint32_t fifth[27][4];  // visit p, point 4, in lane 0
+    alignas(16) uint32_t floor[6][4];   // by count: the least normal float, or empty
+    alignas(16) uint32_t fifth_floor[4];
+    alignas(16) uint32_t empty[4];
+    alignas(16) uint32_t measure_bits[4];
+    // A key k bounds its point's exact measure (D² units) from above by k·(1 + 2^-13) +
+    // 2^45 and from below by k·(1 - 2^-15) - 2^44 (derivation in the header comment).
+    // The limits, formed in single precision, keep a margin over each.
+    alignas(16) float limit_scale[4];   // neighbour bounds (cell units): k·(1 + 2^-11)·2^-64
+    alignas(16) float limit_add[4];     //   + 2^-16
+    alignas(16) float settle_scale[4];  // other keys: k·(1 + 2^-11)
+    alignas(16) float settle_add[4];    //   + 2^47
+};
+constexpr KeyTables make_key_tables() {
+    KeyTables t{};
+    for (uint32_t p = 0; p < 27; ++p) {
+        for (uint32_t j = 0; j < 4; ++j) t.tag[p][j] = p | j << 5;
+        t.fifth[p][0] = p | 4u << 5;
+    }
+    for (int c = 0; c < 6; ++c)
+        for (int j = 0; j < 4; ++j) t.floor[c][j] = j < c ? kFloorBits : kEmptyBits;
+    t.fifth_floor[0] = kFloorBits;
+    for (int j = 1; j < 4; ++j) t.fifth_floor[j] = kEmptyBits;
+    for (int j = 0; j < 4; ++j) {
+        t.empty[j] = kEmptyBits;
+        t.measure_bits[j] = ~kTagBits;
+        t.limit_scale[j] = (1.0f + 0x1p-11f) * 0x1p-64f;
+        t.limit_add[j] = 0x1p-16f;
+        t.settle_scale[j] = 1.0f + 0x1p-11f;
+        t.settle_add[j] = 0x1p47f;
+    }
+    return t;
+}
+constexpr KeyTables kKeys = make_key_tables();
+
+/// The byte offset of a cube's row of KeyTables::floor, by the top byte of its seed.
+struct FloorAt {
+    uint8_t by_top[256];
+};
+constexpr FloorAt make_floor_at() {
+    FloorAt t{};
+    for (int i = 0; i < 256; ++i) t.by_top[i] = static_cast<uint8_t>(sizeof kKeys.floor[0] * Poisson_count[i]);
+    return t;
+}
+constexpr FloorAt kFloorAt = make_floor_at();
+
+/// Constants of the keyed search's set-up, as whole registers.
+struct SetupConstants {
+    alignas(16) double one[2] = {1.0, 1.0};
+    alignas(16) double two32[2] = {0x1p32, 0x1p32};
+    alignas(16) double minus_two32[2] = {-0x1p32, -0x1p32};
+    alignas(16) double k_base[2] = {0x1p31 + 0.5, 0x1p31 + 0.5};
+    alignas(16) double sign[2] = {-0.0, -0.0};
+    alignas(16) uint32_t inf[4] = {0x7f800000u, 0x7f800000u, 0x7f800000u, 0x7f800000u};
+    alignas(16) float one_f[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    alignas(16) float minus_two32_f[4] = {-0x1p32f, -0x1p32f, -0x1p32f, -0x1p32f};
+    alignas(16) float two31_f[4] = {0x1p31f, 0x1p31f, 0x1p31f, 0x1p31f};
+    alignas(16) float sign_f[4] = {-0.0f, -0.0f, -0.0f, -0.0f};
+    alignas(16) uint32_t hash_mul[4] = {kHashX, kHashY, kHashZ, 0u};
+};
+constexpr SetupConstants kSetup{};
+
+template <int kOrder, bool kOffsets, bool kIds>
+class KeyedSearch {
+    static_assert(kOrder == 1 || kOrder == 2, "orders 1 and 2");
+
+public:
+    /// `at`: the query in cell units, infinity in lane 3; `cube`: its cube.
+    KeyedSearch(__m128 at, __m128i cube) {
+        for (__m128& b : best_) b = load(kKeys.empty);
+        set_axes(at, cube);
+    }
+
+    /// Searches and writes the final list; false (nothing written) where the keys cannot
+    /// tell the entries from the next point.
+    bool run(float* distances, miVector* offsets, unsigned long* ids) {
+        visit(0);
+        visit(1);
+        visit(2);
+        visit(3);
+        // Lanes x, y, z of the nearer and farther face terms (infinity in lane 3), and
+        // the sums that bound the other neighbours, lane by lane.
+        const __m128 n = near_, f = far_;
+        const __m128 nn = _mm_add_ps(n, rotate(n));
+        follow_threshold();
+        if (kOrder == 1) {
+            visit_mask(below(nn) | (below(_mm_add_ps(nn, rotate2(n))) & 1u) << 3, 4);
+        } else {
+            visit(4);
+            visit(5);
+            visit(6);
+            follow_threshold();
+            if (below(_mm_add_ps(nn, rotate2(n))) & 1u) visit(7);
+        }
+        // Every far neighbour's bound holds a far face term: when no far face is open
+        // (most of the time at orders 1 and 2), neither is any of them.
+        const unsigned far_faces = below(f);
+        if (far_faces) {
+            set_far_slots();
+            const __m128 ff = _mm_add_ps(f, rotate(f));
+            const unsigned far = far_faces | below(_mm_add_ps(f, rotate(n))) << 3 |
+                                 below(_mm_add_ps(n, rotate(f))) << 6 | below(ff) << 9 |
+                                 below(_mm_add_ps(nn, rotate2(f))) << 12 |
+                                 below(_mm_add_ps(ff, rotate2(n))) << 15 |
+                                 (below(_mm_add_ps(ff, rotate2(f))) & 1u) << 18;
+            visit_mask(far, kFarFirst);
+        }
+        return settle(distances, offsets, ids);
+    }
+
+private:
+    QORN_INLINE static __m128 load(const uint32_t* v) { return _mm_load_ps(reinterpret_cast<const float*>(v)); }
+    QORN_INLINE static __m128d load(const double* v) { return _mm_load_pd(v); }
+    QORN_INLINE static __m128 load(const float* v) { return _mm_load_ps(v); }
+
+    QORN_INLINE unsigned below(__m128 bounds) const {
+        return static_cast<unsigned>(_mm_movemask_ps(_mm_cmplt_ps(bounds, bound_limit_)));
+    }
+    /// Lanes x, y, z as y, z, x, and as z, x, y.
+    QORN_INLINE static __m128 rotate(__m128 v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 0, 2, 1)); }
+    QORN_INLINE static __m128 rotate2(__m128 v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 1, 0, 2)); }
+
+    QORN_INLINE void visit_mask(unsigned mask, int first) {
+        while (mask) {
+            const int i = __builtin_ctz(mask);
+            mask &= mask - 1;
+            visit(first + i);
+        }
+    }
+
+    /// The tables of slots 0 and 1 of every axis, the face terms, and what the far slots
+    /// need later (set_far_slots). The face terms and the rough K are formed in single
+    /// precision: the fraction a - c is exact for a >= 0 and within 2^-25 for a < 0, and
+    /// the other operations err by at most 2^-24 of their results, which the bound
+    /// limits' margin and the rough measure's error budget cover.
+    QORN_INLINE void set_axes(__m128 at, __m128i cube) {
+        const __m128 f = _mm_sub_ps(at, _mm_cvtepi32_ps(cube));
+        const __m128 g = _mm_sub_ps(load(kSetup.one_f), f);
+        const __m128 lower = _mm_mul_ps(f, f), upper = _mm_mul_ps(g, g);
+        near_ = _mm_min_ps(lower, upper);  // infinity in lane 3, from `at`
+        far_ = _mm_max_ps(lower, upper);
+        const __m128 up = _mm_cmplt_ps(upper, lower);
+        upper_nearer_ = static_cast<unsigned>(_mm_movemask_ps(up)) & 7u;
+        // Rough K: -f·2^32 + 2^31 (+ 0.5, below single precision), and the steps to the
+        // nearer (+2^32 where the upper face is nearer, else -2^32) and farther slots.
+        const __m128 near_k = _mm_xor_ps(load(kSetup.minus_two32_f), _mm_and_ps(up, load(kSetup.sign_f)));
+        const __m128 rough0 = _mm_add_ps(_mm_mul_ps(f, load(kSetup.minus_two32_f)), load(kSetup.two31_f));
+        store_rough(0, rough0);
+        store_rough(1, _mm_add_ps(rough0, near_k));
+        far_rough_ = _mm_sub_ps(rough0, near_k);
+        // Exact K, two axes to a register, with offset_base()'s operations.
+        const __m128d at_xy = _mm_cvtps_pd(at), at_z = _mm_cvtps_pd(_mm_movehl_ps(at, at));
+        const __m128d cube_xy = _mm_cvtepi32_pd(cube), cube_z = _mm_cvtepi32_pd(_mm_shuffle_epi32(cube, 0xee));
+        const __m128 up_pairs_xy = _mm_unpacklo_ps(up, up), up_pairs_z = _mm_unpackhi_ps(up, up);
+        set_exact(0, at_xy, cube_xy, _mm_castps_pd(up_pairs_xy));
+        set_exact(2, at_z, cube_z, _mm_castps_pd(up_pairs_z));
+        // Hash terms by slot: mul·c, then ± mul towards the nearer face.
+        const __m128i mul = _mm_load_si128(reinterpret_cast<const __m128i*>(kSetup.hash_mul));
+        const __m128i even = _mm_mul_epu32(cube, mul);
+        const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(cube, 32), _mm_srli_epi64(mul, 32));
+        const __m128i h0 = _mm_unpacklo_epi32(_mm_shuffle_epi32(even, 0x08), _mm_shuffle_epi32(odd, 0x08));
+        const __m128i m = _mm_castps_si128(up);
+        const __m128i step = _mm_sub_epi32(_mm_xor_si128(_mm_sub_epi32(_mm_setzero_si128(), mul), m), m);
+        hash_[0] = h0;
+        hash_[1] = _mm_add_epi32(h0, step);
+        hash_[2] = _mm_sub_epi32(h0, step);
+    }
+
+    /// Rough K of slot s, every axis, each in all lanes of its entry.
+    QORN_INLINE void store_rough(int s, __m128 r) {
+        rough_k_[s] = _mm_shuffle_ps(r, r, 0x00);
+        rough_k_[3 + s] = _mm_shuffle_ps(r, r, 0x55);
+        rough_k_[6 + s] = _mm_shuffle_ps(r, r, 0xaa);
+    }
+
+    /// Exact K of slots 0 and 1 for the axes `first` (and `first + 1`).
+    QORN_INLINE void set_exact(int first, __m128d at, __m128d cube, __m128d up) {
+        const __m128d k = _mm_add_pd(_mm_mul_pd(_mm_sub_pd(cube, at), load(kSetup.two32)), load(kSetup.k_base));
+        const __m128d near_k = _mm_xor_pd(load(kSetup.minus_two32), _mm_and_pd(up, load(kSetup.sign)));
+        store_k(first, 0, k);
+        store_k(first, 1, _mm_add_pd(k, near_k));
+        far_k_[first / 2] = _mm_sub_pd(k, near_k);
+    }
+
+    QORN_INLINE void store_k(int first, int s, __m128d ks) {
+        _mm_store_sd(&k_[3 * first + s][0], ks);
+        if (first == 0) _mm_storeh_pd(&k_[3 + s][0], ks);
+    }
+
+    /// The far slots' K, once the far side is open.
+    QORN_INLINE void set_far_slots() {
+        store_rough(2, far_rough_);
+        store_k(0, 2, far_k_[0]);
+        store_k(2, 2, far_k_[1]);
+    }
+
+    QORN_INLINE uint32_t hash(uint8_t o) const {
+        return *reinterpret_cast<const uint32_t*>(reinterpret_cast<const char*>(hash_) + o);
+    }
+    QORN_INLINE const double& k(uint8_t o) const {
+        return *reinterpret_cast<const double*>(reinterpret_cast<const char*>(k_) + o);
+    }
+    QORN_INLINE __m128 rough_k(uint8_t o) const {
+        return *reinterpret_cast<const __m128*>(reinterpret_cast<const char*>(rough_k_) + o);
+    }
+    QORN_INLINE uint32_t seed_of(KeyCell c) const { return hash(c.h[0]) + hash(c.h[1]) + hash(c.h[2]); }
+
+    /// The keys of rough measures r: at least the least normal float (or empty beyond
+    /// the cube's count), the low bits replaced by the tags.
+    QORN_INLINE static __m128 keys(__m128 r, const uint32_t* floor, const uint32_t* tag) {
+        return _mm_or_ps(_mm_and_ps(_mm_max_ps(r, load(floor)), load(kKeys.measure_bits)), load(tag));
+    }
+
+    /// Keeps per lane the kOrder + 1 least keys, ascending.
+    QORN_INLINE void keep(__m128 key) {
+        if (kOrder == 2) best_[2] = _mm_min_ps(_mm_max_ps(key, best_[1]), best_[2]);
+        best_[1] = _mm_min_ps(_mm_max_ps(key, best_[0]), best_[1]);
+        best_[0] = _mm_min_ps(key, best_[0]);
+    }
+
+    QORN_INLINE void visit(int p) {
+        const KeyCell c = kVisitCells.at[p];
+        const uint32_t seed = seed_of(c);
+        seeds_[p] = seed;
+        const __m128i sv = _mm_set1_epi32(static_cast<int32_t>(seed));
+        __m128 sum = _mm_setzero_ps();
+#pragma GCC unroll 3
+        for (int a = 0; a < 3; ++a) {
+            const __m128i p01 = _mm_mul_epu32(sv, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.mul01[a])));
+            const __m128i p23 = _mm_mul_epu32(sv, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.mul23[a])));
+            const __m128i s = _mm_add_epi32(
+                _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(p01), _mm_castsi128_ps(p23), _MM_SHUFFLE(2, 0, 2, 0))),
+                _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.add[a])));
+            const __m128 d = _mm_add_ps(_mm_cvtepi32_ps(s), rough_k(c.at[a]));
+            sum = a == 0 ? _mm_mul_ps(d, d) : _mm_add_ps(sum, _mm_mul_ps(d, d));
+        }
+        const unsigned floor_at = kFloorAt.by_top[seed >> 24];
+        keep(keys(sum, reinterpret_cast<const uint32_t*>(reinterpret_cast<const char*>(kKeys.floor) + floor_at), kKeys.tag[p]));
+        if (__builtin_expect(floor_at == sizeof kKeys.floor[0] * 5, 0))
+            keep(keys(_mm_set_ss(fifth_rough(seed, c)), kKeys.fifth_floor, kKeys.fifth[p]));
+    }
+
+    QORN_INLINE float fifth_rough(uint32_t seed, KeyCell c) const {
+        float sum = 0.0f;
+        const DrawTable::Point& p = kDraws.point[4];
+        const uint32_t mul[3] = {p.mul_xy[0], p.mul_xy[2], p.mul_z}, add[3] = {p.add_xy[0], p.add_xy[2], p.add_z};
+#pragma GCC unroll 3
+        for (int a = 0; a < 3; ++a) {
+            const int32_t s = static_cast<int32_t>(mul[a] * seed + add[a]);
+            const float d = static_cast<float>(s) + _mm_cvtss_f32(rough_k(c.at[a]));
+            sum = a == 0 ? d * d : sum + d * d;
+        }
+        return sum;
+    }
+
+    /// The least of four lanes, in every lane.
+    QORN_INLINE static __m128 least(__m128 v) {
+        v = _mm_min_ps(v, _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 3, 0, 1)));
+        return _mm_min_ps(v, _mm_shuffle_ps(v, v, _MM_SHUFFLE(1, 0, 3, 2)));
+    }
+    /// The second least of four lanes, in every lane.
+    QORN_INLINE static __m128 second(__m128 v) {
+        const __m128 w = _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 3, 0, 1));
+        const __m128 lo = _mm_min_ps(v, w), hi = _mm_max_ps(v, w);
+        const __m128 lo2 = _mm_shuffle_ps(lo, lo, _MM_SHUFFLE(1, 0, 3, 2)), hi2 = _mm_shuffle_ps(hi, hi, _MM_SHUFFLE(1, 0, 3, 2));
+        return _mm_min_ps(_mm_max_ps(lo, lo2), _mm_min_ps(hi, hi2));
+    }
+    /// The kOrder-th least key of all, in every lane.
+    QORN_INLINE __m128 last_key() const {
+        if (kOrder == 1) return least(best_[0]);
+        return _mm_min_ps(second(best_[0]), least(best_[1]));
+    }
+
+    /// Neighbours whose single-precision bound is below this are visited: every cube that
+    /// may hold a point measuring no more than the last entry could.
+    QORN_INLINE void follow_threshold() {
+        bound_limit_ = _mm_add_ps(_mm_mul_ps(last_key(), load(kKeys.limit_scale)), load(kKeys.limit_add));
+    }
+
+    /// One point measured exactly: its stored measure, offset (cell units) and id.
+    struct Exact {
+        double m;
+        __m128d dxy;
+        double dz;
+        uint32_t id;
+    };
+    QORN_INLINE Exact exact(uint32_t key_bits) const {
+        const uint32_t p = key_bits & 31u, j = key_bits >> 5 & 7u;
+        const KeyCell c = kVisitCells.at[p];
+        const uint32_t seed = seeds_[p];
+        const DrawTable::Point& pt = kDraws.point[j];
+        __m128i sxy = _mm_mul_epu32(_mm_set1_epi32(static_cast<int32_t>(seed)), _mm_load_si128(reinterpret_cast<const __m128i*>(pt.mul_xy)));
+        sxy = _mm_add_epi32(sxy, _mm_load_si128(reinterpret_cast<const __m128i*>(pt.add_xy)));
+        Exact e;
+        e.dxy = _mm_add_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(sxy, 0x08)), _mm_loadh_pd(_mm_load_sd(&k(c.at[0])), &k(c.at[1])));
+        e.dz = static_cast<double>(static_cast<int32_t>(pt.mul_z * seed + pt.add_z)) + k(c.at[2]);
+        const __m128d sq = _mm_mul_pd(e.dxy, e.dxy);
+        // The same order of additions as the plain measure: (x² + y²) + z².
+        e.m = ((_mm_cvtsd_f64(sq) + _mm_cvtsd_f64(_mm_unpackhi_pd(sq, sq))) + e.dz * e.dz) * kScaleDown;
+        if (kIds) e.id = pt.id(seed);
+        return e;
+    }
+
+    /// The arrival of a point in the documented search: its cube's turn, then its index.
+    QORN_INLINE unsigned arrival(uint32_t key_bits) const {
+        return kDocumentedIndex.of[upper_nearer_][key_bits & 31u] * 8u + (key_bits >> 5 & 7u);
+    }
+
+    QORN_INLINE static void write(unsigned long i, const Exact& e, float* distances, miVector* offsets, unsigned long* ids) {
+        distances[i] = caller_distance(static_cast<float>(e.m));
+        if (kIds) ids[i] = e.id;
+        if (kOffsets) {
+            const __m128 o = _mm_cvtpd_ps(_mm_mul_pd(e.dxy, _mm_set1_pd(kOffsetUnit)));
+            offsets[i] = miVector{_mm_cvtss_f32(o) * kCellSize, _mm_cvtss_f32(_mm_shuffle_ps(o, o, 1)) * kCellSize,
+                                  static_cast<float>(e.dz * kOffsetUnit) * kCellSize};
+        }
+    }
+
+    /// The entries are the kOrder least keys' points when no other key lies at or below
+    /// the limit of the last: then every other point measures more than each of them.
+    bool settle(float* distances, miVector* offsets, unsigned long* ids) const {
+        const __m128 last = last_key();
+        const __m128 limit = _mm_add_ps(_mm_mul_ps(last, load(kKeys.settle_scale)), load(kKeys.settle_add));
+        __m128i n = _mm_add_epi32(_mm_castps_si128(_mm_cmple_ps(best_[0], limit)),
+                                  _mm_castps_si128(_mm_cmple_ps(best_[1], limit)));
+        if (kOrder == 2) n = _mm_add_epi32(n, _mm_castps_si128(_mm_cmple_ps(best_[2], limit)));
+        n = _mm_add_epi32(n, _mm_shuffle_epi32(n, _MM_SHUFFLE(1, 0, 3, 2)));
+        n = _mm_add_epi32(n, _mm_shuffle_epi32(n, _MM_SHUFFLE(2, 3, 0, 1)));
+        if (__builtin_expect(_mm_cvtsi128_si32(n) != -kOrder, 0)) return false;
+        const uint32_t last_bits = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_castps_si128(last)));
+        const Exact b = exact(last_bits);
+        if (kOrder == 1) {
+            write(0, b, distances, offsets, ids);
+            return true;
+        }
+        const uint32_t first_bits = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_castps_si128(least(best_[0]))));
+        const Exact a = exact(first_bits);
+        if (!kOffsets && !kIds) {
+            const __m128 ma = _mm_cvtsd_ss(_mm_setzero_ps(), _mm_set_sd(a.m)), mb = _mm_cvtsd_ss(_mm_setzero_ps(), _mm_set_sd(b.m));
+            distances[0] = caller_distance(_mm_cvtss_f32(_mm_min_ss(ma, mb)));
+            distances[1] = caller_distance(_mm_cvtss_f32(_mm_max_ss(ma, mb)));
+            return true;
+        }
+        // The one that came later goes first only if it measures below the stored first.
+        const bool a_first = arrival(first_bits) < arrival(last_bits);
+        const Exact& early = a_first ? a : b;
+        const Exact& late = a_first ? b : a;
+        const bool swap = late.m < static_cast<double>(static_cast<float>(early.m));
+        write(swap ? 1 : 0, early, distances, offsets, ids);
+        write(swap ? 0 : 1, late, distances, offsets, ids);
+        return true;
+    }
+
+    __m128 best_[kOrder + 1];  // per lane, the least keys, ascending
+    __m128 bound_limit_;
+    __m128 near_, far_;        // face terms by axis, infinity in lane 3
+    unsigned upper_nearer_;    // bit a: the upper face of axis a is the nearer one
+    __m128 far_rough_;         // rough K of the far slots, by axis
+    __m128d far_k_[2];         // K of the far slots: axes x and y, and z
+    // Per axis and slot, read at a cell's byte offsets.
+    __m128 rough_k_[9];
+    double k_[9][2];
+    __m128i hash_[3];          // by slot, the axes in lanes
+    uint32_t seeds_[27];       // per visit
+};
+
+template <int kOrder, bool kOffsets, bool kIds>
+bool run_keyed(__m128 at, __m128i cube, float* distances, miVector* offsets, unsigned long* ids) {
+    return KeyedSearch<kOrder, kOffsets, kIds>(at, cube).run(distances, offsets, ids);
+}
+
+template <int kOrder>
+bool run_keyed(__m128 at, __m128i cube, float* distances, miVector* offsets, unsigned long* ids) {
+    if (offsets) {
+        if (ids) return run_keyed<kOrder, true, true>(at, cube, distances, offsets, ids);
+        return run_keyed<kOrder, true, false>(at, cube, distances, offsets, ids);
+    }
+    if (ids) return run_keyed<kOrder, false, true>(at, cube, distances, offsets, ids);
+    return run_keyed<kOrder, false, false>(at, cube, distances, offsets, ids);
+}
+
+}  // namespace
+
+bool keyed_search(__m128 at, __m128i cube, unsigned long order, float* distances, miVector* offsets,
+                  unsigned long* ids) {
+    if (order == 1) return run_keyed<1>(at, cube, distances, offsets, ids);
+    return run_keyed<2>(at, cube, distances, offsets, ids);
+}
+
+}  // namespace qorn::noise
