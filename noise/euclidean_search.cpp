@@ -229,61 +229,10 @@ private:
         return static_cast<unsigned>(_mm_movemask_pd(up)) & (first == 0 ? 3u : 1u);
     }
 
-    QORN_INLINE uint32_t hash(uint8_t o) const {
-        return *reinterpret_cast<const uint32_t*>(reinterpret_cast<const char*>(hash_) + o);
-    }
-    QORN_INLINE const double& k(uint8_t o) const {
-        return *reinterpret_cast<const double*>(reinterpret_cast<const char*>(k_) + o);
-    }
-    QORN_INLINE __m128 rough_k(uint8_t o) const {
-        return *reinterpret_cast<const __m128*>(reinterpret_cast<const char*>(rough_k_) + o);
-    }
+    QORN_INLINE uint32_t hash(uint8_t o) const { return entry_at<uint32_t>(hash_, o); }
+    QORN_INLINE const double& k(uint8_t o) const { return entry_at<double>(k_, o); }
 
     QORN_INLINE uint32_t seed_of(Cell c) const { return hash(c.at[0]) + hash(c.at[1]) + hash(c.at[2]); }
-
-    /// The draws of points 0 to 3 along each axis, as signed integers s - 2^31: the
-    /// multipliers of points 0 and 1 (2 and 3) in one register's even lanes, and the low
-    /// words of both products gathered.
-    struct Draws {
-        __m128i axis[3];
-    };
-    QORN_INLINE static Draws draws(__m128i seed) {
-        Draws d;
-#pragma GCC unroll 3
-        for (int a = 0; a < 3; ++a) {
-            const __m128i p01 = _mm_mul_epu32(seed, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.mul01[a])));
-            const __m128i p23 = _mm_mul_epu32(seed, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.mul23[a])));
-            const __m128i s = _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(p01), _mm_castsi128_ps(p23),
-                                                              _MM_SHUFFLE(2, 0, 2, 0)));
-            d.axis[a] = _mm_add_epi32(s, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.add[a])));
-        }
-        return d;
-    }
-
-    /// Rough squared D of points 0 to 3, in single precision.
-    QORN_INLINE __m128 rough_measures(const Draws& s, Cell c) const {
-        __m128 sum = _mm_setzero_ps();
-#pragma GCC unroll 3
-        for (int a = 0; a < 3; ++a) {
-            const __m128 d = _mm_add_ps(_mm_cvtepi32_ps(s.axis[a]), rough_k(c.at[a]));
-            sum = a == 0 ? _mm_mul_ps(d, d) : _mm_add_ps(sum, _mm_mul_ps(d, d));
-        }
-        return sum;
-    }
-
-    /// Whether point 4's rough measure may be below the threshold.
-    QORN_INLINE bool fifth_may_enter(uint32_t seed, Cell c) const {
-        float sum = 0.0f;
-        const DrawTable::Point& p = kDraws.point[4];
-        const uint32_t mul[3] = {p.mul_xy[0], p.mul_xy[2], p.mul_z}, add[3] = {p.add_xy[0], p.add_xy[2], p.add_z};
-#pragma GCC unroll 3
-        for (int a = 0; a < 3; ++a) {
-            const int32_t s = static_cast<int32_t>(mul[a] * seed + add[a]);
-            const float d = static_cast<float>(s) + _mm_cvtss_f32(rough_k(c.at[a]));
-            sum = a == 0 ? d * d : sum + d * d;
-        }
-        return sum < _mm_cvtss_f32(rough_limit_);
-    }
 
     /// Merges every point of a cube (the central one, where all of them may enter).
     QORN_INLINE void visit_all(Cell c) {
@@ -295,11 +244,10 @@ private:
     QORN_INLINE void visit(Cell c) {
         const uint32_t seed = seed_of(c);
         const int32_t count = cube_point_count(seed);
-        const __m128i sv = _mm_set1_epi32(static_cast<int32_t>(seed));
-        const Draws d = draws(sv);
-        unsigned may_enter =
-            static_cast<unsigned>(_mm_movemask_ps(_mm_cmplt_ps(rough_measures(d, c), rough_limit_))) & kFirstFour[count];
-        if (__builtin_expect(count == 5, 0)) may_enter |= static_cast<unsigned>(fifth_may_enter(seed, c)) << 4;
+        const __m128 rough = rough_first_four(_mm_set1_epi32(static_cast<int32_t>(seed)), rough_k_, c.at);
+        unsigned may_enter = static_cast<unsigned>(_mm_movemask_ps(_mm_cmplt_ps(rough, rough_limit_))) & kFirstFour[count];
+        if (__builtin_expect(count == 5, 0))
+            may_enter |= static_cast<unsigned>(rough_fifth(seed, rough_k_, c.at) < _mm_cvtss_f32(rough_limit_)) << 4;
         merge_points(may_enter, seed, c);
     }
 

@@ -193,10 +193,12 @@ public:
         // the sums that bound the other neighbours, lane by lane.
         const __m128 n = near_, f = far_;
         const __m128 nn = _mm_add_ps(n, rotate(n));
-        follow_threshold();
         if (kOrder == 1) {
+            follow_threshold();
             visit_mask(below(nn) | (below(_mm_add_ps(nn, rotate2(n))) & 1u) << 3, 4);
         } else {
+            // From order 2 on, the edges between the nearer faces are nearly always open:
+            // visiting them costs less than testing.
             visit(4);
             visit(5);
             visit(6);
@@ -305,15 +307,8 @@ private:
         store_k(2, 2, far_k_[1]);
     }
 
-    QORN_INLINE uint32_t hash(uint8_t o) const {
-        return *reinterpret_cast<const uint32_t*>(reinterpret_cast<const char*>(hash_) + o);
-    }
-    QORN_INLINE const double& k(uint8_t o) const {
-        return *reinterpret_cast<const double*>(reinterpret_cast<const char*>(k_) + o);
-    }
-    QORN_INLINE __m128 rough_k(uint8_t o) const {
-        return *reinterpret_cast<const __m128*>(reinterpret_cast<const char*>(rough_k_) + o);
-    }
+    QORN_INLINE uint32_t hash(uint8_t o) const { return entry_at<uint32_t>(hash_, o); }
+    QORN_INLINE const double& k(uint8_t o) const { return entry_at<double>(k_, o); }
     QORN_INLINE uint32_t seed_of(KeyCell c) const { return hash(c.h[0]) + hash(c.h[1]) + hash(c.h[2]); }
 
     /// The keys of rough measures r: at least the least normal float (or empty beyond
@@ -333,35 +328,11 @@ private:
         const KeyCell c = kVisitCells.at[p];
         const uint32_t seed = seed_of(c);
         seeds_[p] = seed;
-        const __m128i sv = _mm_set1_epi32(static_cast<int32_t>(seed));
-        __m128 sum = _mm_setzero_ps();
-#pragma GCC unroll 3
-        for (int a = 0; a < 3; ++a) {
-            const __m128i p01 = _mm_mul_epu32(sv, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.mul01[a])));
-            const __m128i p23 = _mm_mul_epu32(sv, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.mul23[a])));
-            const __m128i s = _mm_add_epi32(
-                _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(p01), _mm_castsi128_ps(p23), _MM_SHUFFLE(2, 0, 2, 0))),
-                _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.add[a])));
-            const __m128 d = _mm_add_ps(_mm_cvtepi32_ps(s), rough_k(c.at[a]));
-            sum = a == 0 ? _mm_mul_ps(d, d) : _mm_add_ps(sum, _mm_mul_ps(d, d));
-        }
+        const __m128 rough = rough_first_four(_mm_set1_epi32(static_cast<int32_t>(seed)), rough_k_, c.at);
         const unsigned floor_at = kFloorAt.by_top[seed >> 24];
-        keep(keys(sum, reinterpret_cast<const uint32_t*>(reinterpret_cast<const char*>(kKeys.floor) + floor_at), kKeys.tag[p]));
+        keep(keys(rough, &entry_at<uint32_t>(kKeys.floor, static_cast<uint8_t>(floor_at)), kKeys.tag[p]));
         if (__builtin_expect(floor_at == sizeof kKeys.floor[0] * 5, 0))
-            keep(keys(_mm_set_ss(fifth_rough(seed, c)), kKeys.fifth_floor, kKeys.fifth[p]));
-    }
-
-    QORN_INLINE float fifth_rough(uint32_t seed, KeyCell c) const {
-        float sum = 0.0f;
-        const DrawTable::Point& p = kDraws.point[4];
-        const uint32_t mul[3] = {p.mul_xy[0], p.mul_xy[2], p.mul_z}, add[3] = {p.add_xy[0], p.add_xy[2], p.add_z};
-#pragma GCC unroll 3
-        for (int a = 0; a < 3; ++a) {
-            const int32_t s = static_cast<int32_t>(mul[a] * seed + add[a]);
-            const float d = static_cast<float>(s) + _mm_cvtss_f32(rough_k(c.at[a]));
-            sum = a == 0 ? d * d : sum + d * d;
-        }
-        return sum;
+            keep(keys(_mm_set_ss(rough_fifth(seed, rough_k_, c.at)), kKeys.fifth_floor, kKeys.fifth[p]));
     }
 
     /// The least of four lanes, in every lane.
@@ -369,17 +340,22 @@ private:
         v = _mm_min_ps(v, _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 3, 0, 1)));
         return _mm_min_ps(v, _mm_shuffle_ps(v, v, _MM_SHUFFLE(1, 0, 3, 2)));
     }
-    /// The second least of four lanes, in every lane.
-    QORN_INLINE static __m128 second(__m128 v) {
+    /// The least and second least of four lanes, each in every lane.
+    QORN_INLINE static __m128 second(__m128 v, __m128* least) {
         const __m128 w = _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 3, 0, 1));
         const __m128 lo = _mm_min_ps(v, w), hi = _mm_max_ps(v, w);
         const __m128 lo2 = _mm_shuffle_ps(lo, lo, _MM_SHUFFLE(1, 0, 3, 2)), hi2 = _mm_shuffle_ps(hi, hi, _MM_SHUFFLE(1, 0, 3, 2));
+        *least = _mm_min_ps(lo, lo2);
         return _mm_min_ps(_mm_max_ps(lo, lo2), _mm_min_ps(hi, hi2));
     }
-    /// The kOrder-th least key of all, in every lane.
+    /// The kOrder-th least key of all, in every lane; `first`, the least.
+    QORN_INLINE __m128 last_key(__m128* first) const {
+        if (kOrder == 1) return *first = least(best_[0]);
+        return _mm_min_ps(second(best_[0], first), least(best_[1]));
+    }
     QORN_INLINE __m128 last_key() const {
-        if (kOrder == 1) return least(best_[0]);
-        return _mm_min_ps(second(best_[0]), least(best_[1]));
+        __m128 first;
+        return last_key(&first);
     }
 
     /// Neighbours whose single-precision bound is below this are visited: every cube that
@@ -430,7 +406,8 @@ private:
     /// The entries are the kOrder least keys' points when no other key lies at or below
     /// the limit of the last: then every other point measures more than each of them.
     bool settle(float* distances, miVector* offsets, unsigned long* ids) const {
-        const __m128 last = last_key();
+        __m128 first;
+        const __m128 last = last_key(&first);
         const __m128 limit = _mm_add_ps(_mm_mul_ps(last, load(kKeys.settle_scale)), load(kKeys.settle_add));
         __m128i n = _mm_add_epi32(_mm_castps_si128(_mm_cmple_ps(best_[0], limit)),
                                   _mm_castps_si128(_mm_cmple_ps(best_[1], limit)));
@@ -444,7 +421,7 @@ private:
             write(0, b, distances, offsets, ids);
             return true;
         }
-        const uint32_t first_bits = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_castps_si128(least(best_[0]))));
+        const uint32_t first_bits = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_castps_si128(first)));
         const Exact a = exact(first_bits);
         if (!kOffsets && !kIds) {
             const __m128 ma = _mm_cvtsd_ss(_mm_setzero_ps(), _mm_set_sd(a.m)), mb = _mm_cvtsd_ss(_mm_setzero_ps(), _mm_set_sd(b.m));

@@ -3,6 +3,7 @@
 #ifndef QORN_NOISE_LANE_DRAWS_H
 #define QORN_NOISE_LANE_DRAWS_H
 
+#include <emmintrin.h>
 #include <stdint.h>
 
 #include "point_draws.h"
@@ -63,6 +64,47 @@ struct Cell {
 };
 constexpr uint8_t slot_at(int axis, int slot) { return static_cast<uint8_t>(kSlot * (3 * axis + slot)); }
 constexpr Cell cell(int sx, int sy, int sz) { return Cell{{slot_at(0, sx), slot_at(1, sy), slot_at(2, sz)}}; }
+
+
+/// The entry of a per-query table at a cell's byte offset.
+template <class T, class Table>
+QORN_INLINE const T& entry_at(const Table& table, uint8_t offset) {
+    return *reinterpret_cast<const T*>(reinterpret_cast<const char*>(table) + offset);
+}
+
+/// Rough squared D (single precision) of points 0 to 3 of the cube with this seed (in
+/// every lane), from the rough K of each axis (in every lane of the entry of `rough_k`
+/// at the cube's offset `at[axis]`): the multipliers of points
+/// 0 and 1 (2 and 3) in one register's even lanes, the low words of both products
+/// gathered, and the addends' 2^31 making each draw read as s - 2^31.
+QORN_INLINE __m128 rough_first_four(__m128i seed, const __m128* rough_k, const uint8_t (&at)[3]) {
+    __m128 sum = _mm_setzero_ps();
+#pragma GCC unroll 3
+    for (int a = 0; a < 3; ++a) {
+        const __m128i p01 = _mm_mul_epu32(seed, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.mul01[a])));
+        const __m128i p23 = _mm_mul_epu32(seed, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.mul23[a])));
+        const __m128i s = _mm_add_epi32(
+            _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(p01), _mm_castsi128_ps(p23), _MM_SHUFFLE(2, 0, 2, 0))),
+            _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.add[a])));
+        const __m128 d = _mm_add_ps(_mm_cvtepi32_ps(s), entry_at<__m128>(rough_k, at[a]));
+        sum = a == 0 ? _mm_mul_ps(d, d) : _mm_add_ps(sum, _mm_mul_ps(d, d));
+    }
+    return sum;
+}
+
+/// The same for point 4.
+QORN_INLINE float rough_fifth(uint32_t seed, const __m128* rough_k, const uint8_t (&at)[3]) {
+    float sum = 0.0f;
+    const DrawTable::Point& p = kDraws.point[4];
+    const uint32_t mul[3] = {p.mul_xy[0], p.mul_xy[2], p.mul_z}, add[3] = {p.add_xy[0], p.add_xy[2], p.add_z};
+#pragma GCC unroll 3
+    for (int a = 0; a < 3; ++a) {
+        const int32_t s = static_cast<int32_t>(mul[a] * seed + add[a]);
+        const float d = static_cast<float>(s) + _mm_cvtss_f32(entry_at<__m128>(rough_k, at[a]));
+        sum = a == 0 ? d * d : sum + d * d;
+    }
+    return sum;
+}
 
 }  // namespace qorn::noise
 
