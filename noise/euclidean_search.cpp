@@ -380,13 +380,13 @@ void noise_euclidean(float x, float y, float z, unsigned long order, float* dist
     if ((_mm_movemask_ps(fast) & 7) == 7) {
         const __m128i t = _mm_cvttps_epi32(a);
         const __m128i c = _mm_add_epi32(t, _mm_castps_si128(_mm_cmpgt_ps(_mm_cvtepi32_ps(t), a)));
+        if (order <= 2 && keyed_search(a, c, order, distances, offsets, ids)) return;
         Query q;
         _mm_storel_pi(reinterpret_cast<__m64*>(&q.at.x), a);
         _mm_store_ss(&q.at.z, _mm_movehl_ps(a, a));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(q.cube), c);
         q.cube[2] = _mm_cvtsi128_si32(_mm_shuffle_epi32(c, 2));
         q.searchable = true;
-        if (order <= 2 && keyed_search(a, c, order, distances, offsets, ids)) return;
         start_search(order, distances);
         search_fast(q, order, distances, offsets, ids);
         finish_search(order, distances, offsets);

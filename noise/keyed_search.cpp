@@ -163,10 +163,12 @@ struct SetupConstants {
     alignas(16) double k_base[2] = {0x1p31 + 0.5, 0x1p31 + 0.5};
     alignas(16) double sign[2] = {-0.0, -0.0};
     alignas(16) uint32_t inf[4] = {0x7f800000u, 0x7f800000u, 0x7f800000u, 0x7f800000u};
-    alignas(16) float one_f[4] = {1.0f, 1.0f, 1.0f, 1.0f};
-    alignas(16) float minus_two32_f[4] = {-0x1p32f, -0x1p32f, -0x1p32f, -0x1p32f};
-    alignas(16) float two31_f[4] = {0x1p31f, 0x1p31f, 0x1p31f, 0x1p31f};
-    alignas(16) float sign_f[4] = {-0.0f, -0.0f, -0.0f, -0.0f};
+    // Lane 3 of these is never read; it differs so that the compiler loads them whole
+    // instead of building each from one lane with a shuffle.
+    alignas(16) float one_f[4] = {1.0f, 1.0f, 1.0f, 0.0f};
+    alignas(16) float minus_two32_f[4] = {-0x1p32f, -0x1p32f, -0x1p32f, 0.0f};
+    alignas(16) float two31_f[4] = {0x1p31f, 0x1p31f, 0x1p31f, 0.0f};
+    alignas(16) float sign_f[4] = {-0.0f, -0.0f, -0.0f, 0.0f};
     alignas(16) uint32_t hash_mul[4] = {kHashX, kHashY, kHashZ, 0u};
 };
 constexpr SetupConstants kSetup{};
@@ -243,9 +245,9 @@ private:
 
     /// The tables of slots 0 and 1 of every axis, the face terms, and what the far slots
     /// need later (set_far_slots). The face terms and the rough K are formed in single
-    /// precision: the fraction a - c is exact for a >= 0 and within 2^-25 for a < 0, and
-    /// the other operations err by at most 2^-24 of their results, which the bound
-    /// limits' margin and the rough measure's error budget cover.
+    /// precision: the fraction f = a - c is exact for a >= 0 and within 2^-25 for a < 0,
+    /// so each face term is within 2^-22 of the exact one (far below the limits'
+    /// absolute margin of 2^-16) and each rough K within 2^10 of K.
     QORN_INLINE void set_axes(__m128 at, __m128i cube) {
         const __m128 f = _mm_sub_ps(at, _mm_cvtepi32_ps(cube));
         const __m128 g = _mm_sub_ps(load(kSetup.one_f), f);
