@@ -366,16 +366,30 @@ void search_euclidean(const Query& q, unsigned long order, float* distances,
         search_euclidean_reference(q, order, distances, offsets, ids);
 }
 
+namespace {
+
+/// The entry point's constants; lane 3 (the query's lane of infinity) is never read, and
+/// differs so that the compiler loads them whole.
+struct EntryConstants {
+    alignas(16) float density[4] = {kCellDensity, kCellDensity, kCellDensity, 1.0f};
+    alignas(16) float sign[4] = {-0.0f, -0.0f, -0.0f, 0.0f};
+    alignas(16) float fast_below[4] = {0x1p19f, 0x1p19f, 0x1p19f, 0.0f};
+    alignas(16) float fast_from[4] = {0x1p-10f, 0x1p-10f, 0x1p-10f, 0.0f};
+};
+constexpr EntryConstants kEntry{};
+
+}  // namespace
+
 void noise_euclidean(float x, float y, float z, unsigned long order, float* distances,
                      miVector* offsets, unsigned long* ids) {
     if (order == 0) return;
     // The three coordinates at once: scaled (the same single-precision products as
     // locate()), checked for the fast range and floored, which truncation does exactly
     // there.
-    const __m128 a = _mm_mul_ps(_mm_setr_ps(x, y, z, __builtin_inff()), _mm_set1_ps(kCellDensity));
-    const __m128 size = _mm_andnot_ps(_mm_set1_ps(-0.0f), a);
-    const __m128 fast = _mm_and_ps(_mm_cmplt_ps(size, _mm_set1_ps(0x1p19f)),
-                                   _mm_or_ps(_mm_cmpge_ps(size, _mm_set1_ps(0x1p-10f)),
+    const __m128 a = _mm_mul_ps(_mm_setr_ps(x, y, z, __builtin_inff()), _mm_load_ps(kEntry.density));
+    const __m128 size = _mm_andnot_ps(_mm_load_ps(kEntry.sign), a);
+    const __m128 fast = _mm_and_ps(_mm_cmplt_ps(size, _mm_load_ps(kEntry.fast_below)),
+                                   _mm_or_ps(_mm_cmpge_ps(size, _mm_load_ps(kEntry.fast_from)),
                                              _mm_cmpeq_ps(size, _mm_setzero_ps())));
     if ((_mm_movemask_ps(fast) & 7) == 7) {
         const __m128i t = _mm_cvttps_epi32(a);
