@@ -204,8 +204,8 @@ public:
             visit(4);
             visit(5);
             visit(6);
+            visit(7);
             follow_threshold();
-            if (below(_mm_add_ps(nn, rotate2(n))) & 1u) visit(7);
         }
         // Every far neighbour's bound holds a far face term: when no far face is open
         // (most of the time at orders 1 and 2), neither is any of them.
