@@ -56,28 +56,20 @@ constexpr int8_t kVisitSlots[27][3] = {
 };
 constexpr int kFarFirst = 8;
 
-/// A visit's byte offsets: `at` into the per-axis tables (as Cell), `h` into the hash
-/// terms, which are held by slot, the axes in lanes.
-struct KeyCell {
-    uint8_t at[3], h[3];
-};
+/// A visit's byte offsets into the per-axis tables.
 struct VisitCells {
-    KeyCell at[27];
+    Cell at[27];
 };
 constexpr VisitCells make_visit_cells() {
     VisitCells t{};
-    for (int p = 0; p < 27; ++p) {
-        for (int a = 0; a < 3; ++a) {
-            t.at[p].at[a] = slot_at(a, kVisitSlots[p][a]);
-            t.at[p].h[a] = static_cast<uint8_t>(16 * kVisitSlots[p][a] + 4 * a);
-        }
-    }
+    for (int p = 0; p < 27; ++p) t.at[p] = cell(kVisitSlots[p][0], kVisitSlots[p][1], kVisitSlots[p][2]);
     return t;
 }
 constexpr VisitCells kVisitCells = make_visit_cells();
 
 /// Where each visit stands in the documented order (0 the centre, 1 + n neighbour n),
-/// for each choice of nearer faces (bit a set: the upper face of axis a).
+/// for each choice of nearer faces (bit a set: the upper face of axis a). That place
+/// names the visit's step from the centre, and so its entry of kSteps.
 struct DocumentedIndex {
     uint8_t of[8][27];
 };
@@ -103,13 +95,51 @@ constexpr DocumentedIndex make_documented_index() {
 constexpr DocumentedIndex kDocumentedIndex = make_documented_index();
 
 /// A key is a rough measure (D² units, single precision) whose low 8 bits are replaced
-/// by the point's tag: its visit (5 bits) and its index in the cube (3 bits).
+/// by the point's tag: the place of its cube in the documented order (5 bits) and its
+/// index in the cube (3 bits), so that the tag is the point's arrival in the documented
+/// search.
 constexpr uint32_t kTagBits = 0xffu;
+constexpr uint32_t tag(uint32_t place, uint32_t point) { return place << 3 | point; }
+
+/// What a cube's step from the centre adds, by its place n in the documented order (0
+/// the centre, 1 + i neighbour i). A draw is mul·seed + add (mod 2^32), and the seed of
+/// the cube is the centre's plus the step's hash, so its draws are the centre's plus
+/// mul·(the step's hash): additions in place of multiplies.
+struct StepTable {
+    struct Entry {
+        alignas(16) uint32_t draws[3][4];  // points 0 to 3 per axis
+        alignas(16) uint32_t tag[4];       // points 0 to 3
+    } at[27];
+    uint32_t seed[27];                     // the step's hash
+    alignas(16) uint32_t fifth_tag[27][4];  // point 4, in lane 0
+    struct Offset {
+        alignas(16) double xy[2];  // the step times 2^32, to add to K
+        double z;
+    } k[27];
+};
+constexpr StepTable make_steps() {
+    StepTable t{};
+    for (int n = 0; n < 27; ++n) {
+        const Step s = n == 0 ? Step{0, 0, 0} : kNeighbours[n - 1];
+        const int8_t step[3] = {s.x, s.y, s.z};
+        const uint32_t hash = kHashX * static_cast<uint32_t>(s.x) + kHashY * static_cast<uint32_t>(s.y) +
+                              kHashZ * static_cast<uint32_t>(s.z);
+        t.seed[n] = hash;
+        for (int a = 0; a < 3; ++a)
+            for (int j = 0; j < 4; ++j) t.at[n].draws[a][j] = point_draw(j, a).mul * hash;
+        for (uint32_t j = 0; j < 4; ++j) t.at[n].tag[j] = tag(static_cast<uint32_t>(n), j);
+        t.fifth_tag[n][0] = tag(static_cast<uint32_t>(n), 4);
+        t.k[n].xy[0] = step[0] * 0x1p32;
+        t.k[n].xy[1] = step[1] * 0x1p32;
+        t.k[n].z = step[2] * 0x1p32;
+    }
+    return t;
+}
+constexpr StepTable kSteps = make_steps();
+
 constexpr uint32_t kFloorBits = 0x00800000u;  // the least normal float
 constexpr uint32_t kEmptyBits = 0x7f000000u;  // above every real key, below infinity
 struct KeyTables {
-    alignas(16) uint32_t tag[27][4];    // visit p, points 0 to 3
-    alignas(16) uint32_t fifth[27][4];  // visit p, point 4, in lane 0
     alignas(16) uint32_t floor[6][4];   // by count: the least normal float, or empty
     alignas(16) uint32_t fifth_floor[4];
     alignas(16) uint32_t empty[4];
@@ -124,10 +154,6 @@ struct KeyTables {
 };
 constexpr KeyTables make_key_tables() {
     KeyTables t{};
-    for (uint32_t p = 0; p < 27; ++p) {
-        for (uint32_t j = 0; j < 4; ++j) t.tag[p][j] = p | j << 5;
-        t.fifth[p][0] = p | 4u << 5;
-    }
     for (int c = 0; c < 6; ++c)
         for (int j = 0; j < 4; ++j) t.floor[c][j] = j < c ? kFloorBits : kEmptyBits;
     t.fifth_floor[0] = kFloorBits;
@@ -157,12 +183,8 @@ constexpr FloorAt kFloorAt = make_floor_at();
 
 /// Constants of the keyed search's set-up, as whole registers.
 struct SetupConstants {
-    alignas(16) double one[2] = {1.0, 1.0};
     alignas(16) double two32[2] = {0x1p32, 0x1p32};
-    alignas(16) double minus_two32[2] = {-0x1p32, -0x1p32};
     alignas(16) double k_base[2] = {0x1p31 + 0.5, 0x1p31 + 0.5};
-    alignas(16) double sign[2] = {-0.0, -0.0};
-    alignas(16) uint32_t inf[4] = {0x7f800000u, 0x7f800000u, 0x7f800000u, 0x7f800000u};
     // Lane 3 of these is never read; it differs so that the compiler loads them whole
     // instead of building each from one lane with a shuffle.
     alignas(16) float one_f[4] = {1.0f, 1.0f, 1.0f, 0.0f};
@@ -256,7 +278,7 @@ private:
         near_ = _mm_min_ps(lower, upper);  // infinity in lane 3, from `at`
         far_ = _mm_max_ps(lower, upper);
         const __m128 up = _mm_cmplt_ps(upper, lower);
-        upper_nearer_ = static_cast<unsigned>(_mm_movemask_ps(up)) & 7u;
+        places_ = kDocumentedIndex.of[_mm_movemask_ps(up) & 7];
         // Rough K: -f·2^32 + 2^31 (+ 0.5, below single precision), and the steps to the
         // nearer (+2^32 where the upper face is nearer, else -2^32) and farther slots.
         const __m128 near_k = _mm_xor_ps(load(kSetup.minus_two32_f), _mm_and_ps(up, load(kSetup.sign_f)));
@@ -264,22 +286,19 @@ private:
         store_rough(0, rough0);
         store_rough(1, _mm_add_ps(rough0, near_k));
         far_rough_ = _mm_sub_ps(rough0, near_k);
-        // Exact K, two axes to a register, with offset_base()'s operations.
+        // Exact K of the centre, two axes to a register, with offset_base()'s operations.
         const __m128d at_xy = _mm_cvtps_pd(at), at_z = _mm_cvtps_pd(_mm_movehl_ps(at, at));
         const __m128d cube_xy = _mm_cvtepi32_pd(cube), cube_z = _mm_cvtepi32_pd(_mm_shuffle_epi32(cube, 0xee));
-        const __m128 up_pairs_xy = _mm_unpacklo_ps(up, up), up_pairs_z = _mm_unpackhi_ps(up, up);
-        set_exact(0, at_xy, cube_xy, _mm_castps_pd(up_pairs_xy));
-        set_exact(2, at_z, cube_z, _mm_castps_pd(up_pairs_z));
-        // Hash terms by slot: mul·c, then ± mul towards the nearer face.
+        k_xy_ = exact_k(at_xy, cube_xy);
+        k_z_ = _mm_cvtsd_f64(exact_k(at_z, cube_z));
+        // The centre's seed, and its draws, from which every neighbour's follow.
         const __m128i mul = _mm_load_si128(reinterpret_cast<const __m128i*>(kSetup.hash_mul));
-        const __m128i even = _mm_mul_epu32(cube, mul);
-        const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(cube, 32), _mm_srli_epi64(mul, 32));
-        const __m128i h0 = _mm_unpacklo_epi32(_mm_shuffle_epi32(even, 0x08), _mm_shuffle_epi32(odd, 0x08));
-        const __m128i m = _mm_castps_si128(up);
-        const __m128i step = _mm_sub_epi32(_mm_xor_si128(_mm_sub_epi32(_mm_setzero_si128(), mul), m), m);
-        hash_[0] = h0;
-        hash_[1] = _mm_add_epi32(h0, step);
-        hash_[2] = _mm_sub_epi32(h0, step);
+        const __m128i even = _mm_mul_epu32(cube, mul);  // x·mul_x, z·mul_z
+        const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(cube, 32), _mm_srli_epi64(mul, 32));  // y·mul_y
+        seed_ = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_add_epi32(_mm_add_epi32(even, odd), _mm_shuffle_epi32(even, 0xee))));
+        const __m128i seed = _mm_set1_epi32(static_cast<int32_t>(seed_));
+#pragma GCC unroll 3
+        for (int a = 0; a < 3; ++a) draws_[a] = first_four_draws(seed, a);
     }
 
     /// Rough K of slot s, every axis, each in all lanes of its entry.
@@ -289,30 +308,13 @@ private:
         rough_k_[6 + s] = _mm_shuffle_ps(r, r, 0xaa);
     }
 
-    /// Exact K of slots 0 and 1 for the axes `first` (and `first + 1`).
-    QORN_INLINE void set_exact(int first, __m128d at, __m128d cube, __m128d up) {
-        const __m128d k = _mm_add_pd(_mm_mul_pd(_mm_sub_pd(cube, at), load(kSetup.two32)), load(kSetup.k_base));
-        const __m128d near_k = _mm_xor_pd(load(kSetup.minus_two32), _mm_and_pd(up, load(kSetup.sign)));
-        store_k(first, 0, k);
-        store_k(first, 1, _mm_add_pd(k, near_k));
-        far_k_[first / 2] = _mm_sub_pd(k, near_k);
+    /// K of the centre's cube, two axes at a time.
+    QORN_INLINE static __m128d exact_k(__m128d at, __m128d cube) {
+        return _mm_add_pd(_mm_mul_pd(_mm_sub_pd(cube, at), load(kSetup.two32)), load(kSetup.k_base));
     }
 
-    QORN_INLINE void store_k(int first, int s, __m128d ks) {
-        _mm_store_sd(&k_[3 * first + s][0], ks);
-        if (first == 0) _mm_storeh_pd(&k_[3 + s][0], ks);
-    }
-
-    /// The far slots' K, once the far side is open.
-    QORN_INLINE void set_far_slots() {
-        store_rough(2, far_rough_);
-        store_k(0, 2, far_k_[0]);
-        store_k(2, 2, far_k_[1]);
-    }
-
-    QORN_INLINE uint32_t hash(uint8_t o) const { return entry_at<uint32_t>(hash_, o); }
-    QORN_INLINE const double& k(uint8_t o) const { return entry_at<double>(k_, o); }
-    QORN_INLINE uint32_t seed_of(KeyCell c) const { return hash(c.h[0]) + hash(c.h[1]) + hash(c.h[2]); }
+    /// The far slots' rough K, once the far side is open.
+    QORN_INLINE void set_far_slots() { store_rough(2, far_rough_); }
 
     /// The keys of rough measures r: at least the least normal float (or empty beyond
     /// the cube's count), the low bits replaced by the tags.
@@ -328,14 +330,19 @@ private:
     }
 
     QORN_INLINE void visit(int p) {
-        const KeyCell c = kVisitCells.at[p];
-        const uint32_t seed = seed_of(c);
-        seeds_[p] = seed;
-        const __m128 rough = rough_first_four(_mm_set1_epi32(static_cast<int32_t>(seed)), rough_k_, c.at);
+        const Cell c = kVisitCells.at[p];
+        const unsigned n = p == 0 ? 0u : places_[p];  // the centre is first in either order
+        const StepTable::Entry& e = kSteps.at[n];
+        const uint32_t seed = seed_ + kSteps.seed[n];
+        __m128i draws[3];
+#pragma GCC unroll 3
+        for (int a = 0; a < 3; ++a)
+            draws[a] = p == 0 ? draws_[a] : _mm_add_epi32(draws_[a], _mm_load_si128(reinterpret_cast<const __m128i*>(e.draws[a])));
+        const __m128 rough = rough_of_draws(draws, rough_k_, c.at);
         const unsigned floor_at = kFloorAt.by_top[seed >> 24];
-        keep(keys(rough, &entry_at<uint32_t>(kKeys.floor, static_cast<uint8_t>(floor_at)), kKeys.tag[p]));
+        keep(keys(rough, &entry_at<uint32_t>(kKeys.floor, static_cast<uint8_t>(floor_at)), e.tag));
         if (__builtin_expect(floor_at == sizeof kKeys.floor[0] * 5, 0))
-            keep(keys(_mm_set_ss(rough_fifth(seed, rough_k_, c.at)), kKeys.fifth_floor, kKeys.fifth[p]));
+            keep(keys(_mm_set_ss(rough_fifth(seed, rough_k_, c.at)), kKeys.fifth_floor, kSteps.fifth_tag[n]));
     }
 
     /// The least of four lanes, in every lane.
@@ -375,15 +382,16 @@ private:
         uint32_t id;
     };
     QORN_INLINE Exact exact(uint32_t key_bits) const {
-        const uint32_t p = key_bits & 31u, j = key_bits >> 5 & 7u;
-        const KeyCell c = kVisitCells.at[p];
-        const uint32_t seed = seeds_[p];
+        const uint32_t n = key_bits >> 3 & 31u, j = key_bits & 7u;
+        const uint32_t seed = seed_ + kSteps.seed[n];
         const DrawTable::Point& pt = kDraws.point[j];
         __m128i sxy = _mm_mul_epu32(_mm_set1_epi32(static_cast<int32_t>(seed)), _mm_load_si128(reinterpret_cast<const __m128i*>(pt.mul_xy)));
         sxy = _mm_add_epi32(sxy, _mm_load_si128(reinterpret_cast<const __m128i*>(pt.add_xy)));
+        // K of the cube: the centre's plus the step times 2^32, exact (see offset_base).
+        const StepTable::Offset& step = kSteps.k[n];
         Exact e;
-        e.dxy = _mm_add_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(sxy, 0x08)), _mm_loadh_pd(_mm_load_sd(&k(c.at[0])), &k(c.at[1])));
-        e.dz = static_cast<double>(static_cast<int32_t>(pt.mul_z * seed + pt.add_z)) + k(c.at[2]);
+        e.dxy = _mm_add_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(sxy, 0x08)), _mm_add_pd(k_xy_, load(step.xy)));
+        e.dz = static_cast<double>(static_cast<int32_t>(pt.mul_z * seed + pt.add_z)) + (k_z_ + step.z);
         const __m128d sq = _mm_mul_pd(e.dxy, e.dxy);
         // The same order of additions as the plain measure: (x² + y²) + z².
         e.m = ((_mm_cvtsd_f64(sq) + _mm_cvtsd_f64(_mm_unpackhi_pd(sq, sq))) + e.dz * e.dz) * kScaleDown;
@@ -392,9 +400,7 @@ private:
     }
 
     /// The arrival of a point in the documented search: its cube's turn, then its index.
-    QORN_INLINE unsigned arrival(uint32_t key_bits) const {
-        return kDocumentedIndex.of[upper_nearer_][key_bits & 31u] * 8u + (key_bits >> 5 & 7u);
-    }
+    QORN_INLINE static unsigned arrival(uint32_t key_bits) { return key_bits & kTagBits; }
 
     QORN_INLINE static void write(unsigned long i, const Exact& e, float* distances, miVector* offsets, unsigned long* ids) {
         distances[i] = caller_distance(static_cast<float>(e.m));
@@ -445,14 +451,13 @@ private:
     __m128 best_[kOrder + 1];  // per lane, the least keys, ascending
     __m128 bound_limit_;
     __m128 near_, far_;        // face terms by axis, infinity in lane 3
-    unsigned upper_nearer_;    // bit a: the upper face of axis a is the nearer one
+    const uint8_t* places_;    // kDocumentedIndex's row for the query's nearer faces
     __m128 far_rough_;         // rough K of the far slots, by axis
-    __m128d far_k_[2];         // K of the far slots: axes x and y, and z
-    // Per axis and slot, read at a cell's byte offsets.
-    __m128 rough_k_[9];
-    double k_[9][2];
-    __m128i hash_[3];          // by slot, the axes in lanes
-    uint32_t seeds_[27];       // per visit
+    __m128d k_xy_;             // K of the centre's cube, axes x and y
+    double k_z_;               //   and z
+    uint32_t seed_;            // the centre's seed
+    __m128i draws_[3];         // the centre's draws of points 0 to 3, per axis
+    __m128 rough_k_[9];        // per axis and slot, read at a cell's byte offsets
 };
 
 template <int kOrder, bool kOffsets, bool kIds>

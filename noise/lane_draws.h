@@ -72,24 +72,35 @@ QORN_INLINE const T& entry_at(const Table& table, uint8_t offset) {
     return *reinterpret_cast<const T*>(reinterpret_cast<const char*>(table) + offset);
 }
 
-/// Rough squared D (single precision) of points 0 to 3 of the cube with this seed (in
-/// every lane), from the rough K of each axis (in every lane of the entry of `rough_k`
-/// at the cube's offset `at[axis]`): the multipliers of points
-/// 0 and 1 (2 and 3) in one register's even lanes, the low words of both products
-/// gathered, and the addends' 2^31 making each draw read as s - 2^31.
-QORN_INLINE __m128 rough_first_four(__m128i seed, const __m128* rough_k, const uint8_t (&at)[3]) {
+/// The draws of points 0 to 3 of the cube with this seed (in every lane) along one axis:
+/// the multipliers of points 0 and 1 (2 and 3) in one register's even lanes, the low
+/// words of both products gathered, and the addends' 2^31 making each draw read as
+/// s - 2^31 when signed.
+QORN_INLINE __m128i first_four_draws(__m128i seed, int axis) {
+    const __m128i p01 = _mm_mul_epu32(seed, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.mul01[axis])));
+    const __m128i p23 = _mm_mul_epu32(seed, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.mul23[axis])));
+    return _mm_add_epi32(
+        _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(p01), _mm_castsi128_ps(p23), _MM_SHUFFLE(2, 0, 2, 0))),
+        _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.add[axis])));
+}
+
+/// Rough squared D (single precision) of four points from their draws along each axis
+/// (first_four_draws), with the rough K of each axis in every lane of the entry of
+/// `rough_k` at the cube's offset `at[axis]`.
+QORN_INLINE __m128 rough_of_draws(const __m128i (&draws)[3], const __m128* rough_k, const uint8_t (&at)[3]) {
     __m128 sum = _mm_setzero_ps();
 #pragma GCC unroll 3
     for (int a = 0; a < 3; ++a) {
-        const __m128i p01 = _mm_mul_epu32(seed, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.mul01[a])));
-        const __m128i p23 = _mm_mul_epu32(seed, _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.mul23[a])));
-        const __m128i s = _mm_add_epi32(
-            _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(p01), _mm_castsi128_ps(p23), _MM_SHUFFLE(2, 0, 2, 0))),
-            _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.add[a])));
-        const __m128 d = _mm_add_ps(_mm_cvtepi32_ps(s), entry_at<__m128>(rough_k, at[a]));
+        const __m128 d = _mm_add_ps(_mm_cvtepi32_ps(draws[a]), entry_at<__m128>(rough_k, at[a]));
         sum = a == 0 ? _mm_mul_ps(d, d) : _mm_add_ps(sum, _mm_mul_ps(d, d));
     }
     return sum;
+}
+
+/// Rough squared D of points 0 to 3 of the cube with this seed (in every lane).
+QORN_INLINE __m128 rough_first_four(__m128i seed, const __m128* rough_k, const uint8_t (&at)[3]) {
+    const __m128i draws[3] = {first_four_draws(seed, 0), first_four_draws(seed, 1), first_four_draws(seed, 2)};
+    return rough_of_draws(draws, rough_k, at);
 }
 
 /// The same for point 4.
