@@ -378,6 +378,27 @@ struct EntryConstants {
 };
 constexpr EntryConstants kEntry{};
 
+/// The general fast search of a query located in lanes, final pass included.
+void search_located(__m128 at, __m128i cube, unsigned long order, float* distances, miVector* offsets,
+                    unsigned long* ids) {
+    Query q;
+    _mm_storel_pi(reinterpret_cast<__m64*>(&q.at.x), at);
+    _mm_store_ss(&q.at.z, _mm_movehl_ps(at, at));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(q.cube), cube);
+    q.cube[2] = _mm_cvtsi128_si32(_mm_shuffle_epi32(cube, 2));
+    q.searchable = true;
+    start_search(order, distances);
+    search_fast(q, order, distances, offsets, ids);
+    finish_search(order, distances, offsets);
+}
+
+/// Outside the fast range (or not searchable at all): the plain transcription, out of
+/// line so that the fast path keeps nothing for it.
+__attribute__((noinline)) void noise_outside_fast_range(float x, float y, float z, unsigned long order,
+                                                        float* distances, miVector* offsets, unsigned long* ids) {
+    noise_reference(x, y, z, order, distances, offsets, ids);
+}
+
 }  // namespace
 
 void noise_euclidean(float x, float y, float z, unsigned long order, float* distances,
@@ -394,23 +415,15 @@ void noise_euclidean(float x, float y, float z, unsigned long order, float* dist
     if ((_mm_movemask_ps(fast) & 7) == 7) {
         const __m128i t = _mm_cvttps_epi32(a);
         const __m128i c = _mm_add_epi32(t, _mm_castps_si128(_mm_cmpgt_ps(_mm_cvtepi32_ps(t), a)));
-        if (order <= 2 && keyed_search(a, c, order, distances, offsets, ids)) return;
-        Query q;
-        _mm_storel_pi(reinterpret_cast<__m64*>(&q.at.x), a);
-        _mm_store_ss(&q.at.z, _mm_movehl_ps(a, a));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(q.cube), c);
-        q.cube[2] = _mm_cvtsi128_si32(_mm_shuffle_epi32(c, 2));
-        q.searchable = true;
-        start_search(order, distances);
-        search_fast(q, order, distances, offsets, ids);
-        finish_search(order, distances, offsets);
+        // The keyed search hands what it declines to the general one itself, so that
+        // this call is the last thing done here.
+        if (order <= 2)
+            keyed_search(a, c, order, distances, offsets, ids, search_located);
+        else
+            search_located(a, c, order, distances, offsets, ids);
         return;
     }
-    // Outside the fast range (or not searchable at all): the plain transcription.
-    const Query q = locate(x, y, z);
-    start_search(order, distances);
-    if (q.searchable) search_euclidean_reference(q, order, distances, offsets, ids);
-    finish_search(order, distances, offsets);
+    noise_outside_fast_range(x, y, z, order, distances, offsets, ids);
 }
 
 }  // namespace qorn::noise

@@ -67,14 +67,56 @@ constexpr VisitCells make_visit_cells() {
 }
 constexpr VisitCells kVisitCells = make_visit_cells();
 
-/// Where each visit stands in the documented order (0 the centre, 1 + n neighbour n),
-/// for each choice of nearer faces (bit a set: the upper face of axis a). That place
-/// names the visit's step from the centre, and so its entry of kSteps.
-struct DocumentedIndex {
-    uint8_t of[8][27];
+/// A key is a rough measure (D² units, single precision) whose low 8 bits are replaced
+/// by the point's tag: the place of its cube in the documented order (5 bits; 0 the
+/// centre, 1 + i neighbour i) and its index in the cube (3 bits), so that the tag is the
+/// point's arrival in the documented search.
+constexpr uint32_t kTagBits = 0xffu;
+constexpr uint32_t tag(uint32_t place, uint32_t point) { return place << 3 | point; }
+
+/// What a cube's step from the centre adds, by its place in the documented order. A draw
+/// is mul·seed + add (mod 2^32), and the seed of the cube is the centre's plus the step's
+/// hash, so its draws are the centre's plus mul·(the step's hash): additions in place of
+/// multiplies.
+struct Step27 {
+    alignas(16) uint32_t draws[3][4];  // points 0 to 3 per axis
+    alignas(16) uint32_t tag[4];       // points 0 to 3
+    alignas(16) double k_xy[2];        // the step times 2^32, to add to K
+    double k_z;
+    uint32_t seed;                     // the step's hash
+    uint32_t fifth_tag;                // point 4
 };
-constexpr DocumentedIndex make_documented_index() {
-    DocumentedIndex t{};
+struct StepTable {
+    Step27 at[27];
+};
+constexpr StepTable make_steps() {
+    StepTable t{};
+    for (int n = 0; n < 27; ++n) {
+        const Step s = n == 0 ? Step{0, 0, 0} : kNeighbours[n - 1];
+        const uint32_t hash = kHashX * static_cast<uint32_t>(s.x) + kHashY * static_cast<uint32_t>(s.y) +
+                              kHashZ * static_cast<uint32_t>(s.z);
+        Step27& e = t.at[n];
+        e.seed = hash;
+        for (int a = 0; a < 3; ++a)
+            for (int j = 0; j < 4; ++j) e.draws[a][j] = point_draw(j, a).mul * hash;
+        for (uint32_t j = 0; j < 4; ++j) e.tag[j] = tag(static_cast<uint32_t>(n), j);
+        e.fifth_tag = tag(static_cast<uint32_t>(n), 4);
+        e.k_xy[0] = s.x * 0x1p32;
+        e.k_xy[1] = s.y * 0x1p32;
+        e.k_z = s.z * 0x1p32;
+    }
+    return t;
+}
+constexpr StepTable kSteps = make_steps();
+
+/// The entry of kSteps of each visit (its byte offset: the visit's place in the
+/// documented order times the entry's size), for each choice of nearer faces (bit a set:
+/// the upper face of axis a).
+struct VisitSteps {
+    uint16_t of[8][27];
+};
+constexpr VisitSteps make_visit_steps() {
+    VisitSteps t{};
     for (int up = 0; up < 8; ++up) {
         for (int p = 0; p < 27; ++p) {
             int step[3] = {0, 0, 0};
@@ -83,59 +125,16 @@ constexpr DocumentedIndex make_documented_index() {
                 const int s = kVisitSlots[p][a];
                 step[a] = s == 0 ? 0 : s == 1 ? near : -near;
             }
-            uint8_t index = 0;
+            int place = 0;
             for (int n = 0; n < 26; ++n)
                 if (kNeighbours[n].x == step[0] && kNeighbours[n].y == step[1] && kNeighbours[n].z == step[2])
-                    index = static_cast<uint8_t>(n + 1);
-            t.of[up][p] = index;
+                    place = n + 1;
+            t.of[up][p] = static_cast<uint16_t>(place * sizeof(Step27));
         }
     }
     return t;
 }
-constexpr DocumentedIndex kDocumentedIndex = make_documented_index();
-
-/// A key is a rough measure (D² units, single precision) whose low 8 bits are replaced
-/// by the point's tag: the place of its cube in the documented order (5 bits) and its
-/// index in the cube (3 bits), so that the tag is the point's arrival in the documented
-/// search.
-constexpr uint32_t kTagBits = 0xffu;
-constexpr uint32_t tag(uint32_t place, uint32_t point) { return place << 3 | point; }
-
-/// What a cube's step from the centre adds, by its place n in the documented order (0
-/// the centre, 1 + i neighbour i). A draw is mul·seed + add (mod 2^32), and the seed of
-/// the cube is the centre's plus the step's hash, so its draws are the centre's plus
-/// mul·(the step's hash): additions in place of multiplies.
-struct StepTable {
-    struct Entry {
-        alignas(16) uint32_t draws[3][4];  // points 0 to 3 per axis
-        alignas(16) uint32_t tag[4];       // points 0 to 3
-    } at[27];
-    uint32_t seed[27];                     // the step's hash
-    alignas(16) uint32_t fifth_tag[27][4];  // point 4, in lane 0
-    struct Offset {
-        alignas(16) double xy[2];  // the step times 2^32, to add to K
-        double z;
-    } k[27];
-};
-constexpr StepTable make_steps() {
-    StepTable t{};
-    for (int n = 0; n < 27; ++n) {
-        const Step s = n == 0 ? Step{0, 0, 0} : kNeighbours[n - 1];
-        const int8_t step[3] = {s.x, s.y, s.z};
-        const uint32_t hash = kHashX * static_cast<uint32_t>(s.x) + kHashY * static_cast<uint32_t>(s.y) +
-                              kHashZ * static_cast<uint32_t>(s.z);
-        t.seed[n] = hash;
-        for (int a = 0; a < 3; ++a)
-            for (int j = 0; j < 4; ++j) t.at[n].draws[a][j] = point_draw(j, a).mul * hash;
-        for (uint32_t j = 0; j < 4; ++j) t.at[n].tag[j] = tag(static_cast<uint32_t>(n), j);
-        t.fifth_tag[n][0] = tag(static_cast<uint32_t>(n), 4);
-        t.k[n].xy[0] = step[0] * 0x1p32;
-        t.k[n].xy[1] = step[1] * 0x1p32;
-        t.k[n].z = step[2] * 0x1p32;
-    }
-    return t;
-}
-constexpr StepTable kSteps = make_steps();
+constexpr VisitSteps kVisitSteps = make_visit_steps();
 
 constexpr uint32_t kFloorBits = 0x00800000u;  // the least normal float
 constexpr uint32_t kEmptyBits = 0x7f000000u;  // above every real key, below infinity
@@ -278,7 +277,7 @@ private:
         near_ = _mm_min_ps(lower, upper);  // infinity in lane 3, from `at`
         far_ = _mm_max_ps(lower, upper);
         const __m128 up = _mm_cmplt_ps(upper, lower);
-        places_ = kDocumentedIndex.of[_mm_movemask_ps(up) & 7];
+        steps_ = kVisitSteps.of[_mm_movemask_ps(up) & 7];
         // Rough K: -f·2^32 + 2^31 (+ 0.5, below single precision), and the steps to the
         // nearer (+2^32 where the upper face is nearer, else -2^32) and farther slots.
         const __m128 near_k = _mm_xor_ps(load(kSetup.minus_two32_f), _mm_and_ps(up, load(kSetup.sign_f)));
@@ -329,11 +328,15 @@ private:
         best_[0] = _mm_min_ps(key, best_[0]);
     }
 
+    /// The entry of kSteps at a byte offset.
+    QORN_INLINE static const Step27& step(unsigned offset) {
+        return *reinterpret_cast<const Step27*>(reinterpret_cast<const char*>(kSteps.at) + offset);
+    }
+
     QORN_INLINE void visit(int p) {
         const Cell c = kVisitCells.at[p];
-        const unsigned n = p == 0 ? 0u : places_[p];  // the centre is first in either order
-        const StepTable::Entry& e = kSteps.at[n];
-        const uint32_t seed = seed_ + kSteps.seed[n];
+        const Step27& e = step(p == 0 ? 0u : steps_[p]);  // the centre is first in either order
+        const uint32_t seed = seed_ + e.seed;
         __m128i draws[3];
 #pragma GCC unroll 3
         for (int a = 0; a < 3; ++a)
@@ -342,7 +345,9 @@ private:
         const unsigned floor_at = kFloorAt.by_top[seed >> 24];
         keep(keys(rough, &entry_at<uint32_t>(kKeys.floor, static_cast<uint8_t>(floor_at)), e.tag));
         if (__builtin_expect(floor_at == sizeof kKeys.floor[0] * 5, 0))
-            keep(keys(_mm_set_ss(rough_fifth(seed, rough_k_, c.at)), kKeys.fifth_floor, kSteps.fifth_tag[n]));
+            keep(_mm_or_ps(_mm_and_ps(_mm_max_ps(_mm_set_ss(rough_fifth(seed, rough_k_, c.at)), load(kKeys.fifth_floor)),
+                                      load(kKeys.measure_bits)),
+                           _mm_load_ss(reinterpret_cast<const float*>(&e.fifth_tag))));
     }
 
     /// The least of four lanes, in every lane.
@@ -382,16 +387,16 @@ private:
         uint32_t id;
     };
     QORN_INLINE Exact exact(uint32_t key_bits) const {
-        const uint32_t n = key_bits >> 3 & 31u, j = key_bits & 7u;
-        const uint32_t seed = seed_ + kSteps.seed[n];
+        const Step27& step = kSteps.at[key_bits >> 3 & 31u];
+        const uint32_t j = key_bits & 7u;
+        const uint32_t seed = seed_ + step.seed;
         const DrawTable::Point& pt = kDraws.point[j];
         __m128i sxy = _mm_mul_epu32(_mm_set1_epi32(static_cast<int32_t>(seed)), _mm_load_si128(reinterpret_cast<const __m128i*>(pt.mul_xy)));
         sxy = _mm_add_epi32(sxy, _mm_load_si128(reinterpret_cast<const __m128i*>(pt.add_xy)));
         // K of the cube: the centre's plus the step times 2^32, exact (see offset_base).
-        const StepTable::Offset& step = kSteps.k[n];
         Exact e;
-        e.dxy = _mm_add_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(sxy, 0x08)), _mm_add_pd(k_xy_, load(step.xy)));
-        e.dz = static_cast<double>(static_cast<int32_t>(pt.mul_z * seed + pt.add_z)) + (k_z_ + step.z);
+        e.dxy = _mm_add_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(sxy, 0x08)), _mm_add_pd(k_xy_, load(step.k_xy)));
+        e.dz = static_cast<double>(static_cast<int32_t>(pt.mul_z * seed + pt.add_z)) + (k_z_ + step.k_z);
         const __m128d sq = _mm_mul_pd(e.dxy, e.dxy);
         // The same order of additions as the plain measure: (x² + y²) + z².
         e.m = ((_mm_cvtsd_f64(sq) + _mm_cvtsd_f64(_mm_unpackhi_pd(sq, sq))) + e.dz * e.dz) * kScaleDown;
@@ -451,7 +456,7 @@ private:
     __m128 best_[kOrder + 1];  // per lane, the least keys, ascending
     __m128 bound_limit_;
     __m128 near_, far_;        // face terms by axis, infinity in lane 3
-    const uint8_t* places_;    // kDocumentedIndex's row for the query's nearer faces
+    const uint16_t* steps_;    // kVisitSteps' row for the query's nearer faces
     __m128 far_rough_;         // rough K of the far slots, by axis
     __m128d k_xy_;             // K of the centre's cube, axes x and y
     double k_z_;               //   and z
@@ -461,26 +466,30 @@ private:
 };
 
 template <int kOrder, bool kOffsets, bool kIds>
-bool run_keyed(__m128 at, __m128i cube, float* distances, miVector* offsets, unsigned long* ids) {
-    return KeyedSearch<kOrder, kOffsets, kIds>(at, cube).run(distances, offsets, ids);
+bool run_keyed(__m128 at, __m128i cube, float* distances, miVector* offsets, unsigned long* ids,
+               DeclinedQuery declined) {
+    if (__builtin_expect(KeyedSearch<kOrder, kOffsets, kIds>(at, cube).run(distances, offsets, ids), 1)) return true;
+    if (declined) declined(at, cube, kOrder, distances, offsets, ids);
+    return false;
 }
 
 template <int kOrder>
-bool run_keyed(__m128 at, __m128i cube, float* distances, miVector* offsets, unsigned long* ids) {
+bool run_keyed(__m128 at, __m128i cube, float* distances, miVector* offsets, unsigned long* ids,
+               DeclinedQuery declined) {
     if (offsets) {
-        if (ids) return run_keyed<kOrder, true, true>(at, cube, distances, offsets, ids);
-        return run_keyed<kOrder, true, false>(at, cube, distances, offsets, ids);
+        if (ids) return run_keyed<kOrder, true, true>(at, cube, distances, offsets, ids, declined);
+        return run_keyed<kOrder, true, false>(at, cube, distances, offsets, ids, declined);
     }
-    if (ids) return run_keyed<kOrder, false, true>(at, cube, distances, offsets, ids);
-    return run_keyed<kOrder, false, false>(at, cube, distances, offsets, ids);
+    if (ids) return run_keyed<kOrder, false, true>(at, cube, distances, offsets, ids, declined);
+    return run_keyed<kOrder, false, false>(at, cube, distances, offsets, ids, declined);
 }
 
 }  // namespace
 
 bool keyed_search(__m128 at, __m128i cube, unsigned long order, float* distances, miVector* offsets,
-                  unsigned long* ids) {
-    if (order == 1) return run_keyed<1>(at, cube, distances, offsets, ids);
-    return run_keyed<2>(at, cube, distances, offsets, ids);
+                  unsigned long* ids, DeclinedQuery declined) {
+    if (order == 1) return run_keyed<1>(at, cube, distances, offsets, ids, declined);
+    return run_keyed<2>(at, cube, distances, offsets, ids, declined);
 }
 
 }  // namespace qorn::noise

@@ -92,7 +92,7 @@ TEST(KeyedSearch, DeclinesNearTiesAndOtherwiseSettlesAsTheReference) {
                 const __m128 at = _mm_mul_ps(_mm_setr_ps(p.x, p.y, p.z, __builtin_inff()), _mm_set1_ps(kCellDensity));
                 const Query q = locate(p.x, p.y, p.z);
                 const __m128i cube = _mm_setr_epi32(q.cube[0], q.cube[1], q.cube[2], 0);
-                if (!keyed_search(at, cube, order, d, offsets, id_list)) {
+                if (!keyed_search(at, cube, order, d, offsets, id_list, nullptr)) {
                     ++declined;
                     continue;
                 }
