@@ -199,8 +199,16 @@ class KeyedSearch {
     static_assert(kOrder == 1 || kOrder == 2, "orders 1 and 2");
 
 public:
-    /// `at`: the query in cell units, infinity in lane 3; `cube`: its cube.
-    KeyedSearch(__m128 at, __m128i cube) {
+    /// Rough K per axis and slot, each in every lane, read at a cell's byte offsets. A
+    /// table of its own, apart from the search's state: loads at computed offsets into the
+    /// state would keep the compiler storing the keys before each of them.
+    struct RoughK {
+        __m128 k[9];
+    };
+
+    /// `at`: the query in cell units, infinity in lane 3; `cube`: its cube; `rough_k`:
+    /// room for the table.
+    KeyedSearch(__m128 at, __m128i cube, RoughK& rough_k) : rough_k_(rough_k.k) {
         for (__m128& b : best_) b = load(kKeys.empty);
         set_axes(at, cube);
     }
@@ -462,13 +470,15 @@ private:
     double k_z_;               //   and z
     uint32_t seed_;            // the centre's seed
     __m128i draws_[3];         // the centre's draws of points 0 to 3, per axis
-    __m128 rough_k_[9];        // per axis and slot, read at a cell's byte offsets
+    __m128* const rough_k_;    // RoughK
 };
 
 template <int kOrder, bool kOffsets, bool kIds>
 bool run_keyed(__m128 at, __m128i cube, float* distances, miVector* offsets, unsigned long* ids,
                DeclinedQuery declined) {
-    if (__builtin_expect(KeyedSearch<kOrder, kOffsets, kIds>(at, cube).run(distances, offsets, ids), 1)) return true;
+    using Search = KeyedSearch<kOrder, kOffsets, kIds>;
+    typename Search::RoughK rough_k;
+    if (__builtin_expect(Search(at, cube, rough_k).run(distances, offsets, ids), 1)) return true;
     if (declined) declined(at, cube, kOrder, distances, offsets, ids);
     return false;
 }
