@@ -79,13 +79,16 @@ constexpr uint32_t tag(uint32_t place, uint32_t point) { return place << 3 | poi
 /// hash, so its draws are the centre's plus mul·(the step's hash): additions in place of
 /// multiplies.
 struct Step27 {
-    alignas(16) uint32_t draws[3][4];  // points 0 to 3 per axis
-    alignas(16) uint32_t tag[4];       // points 0 to 3
-    alignas(16) double k_xy[2];        // the step times 2^32, to add to K
+    alignas(16) uint32_t draws[3][4];     // points 0 to 3 per axis
+    alignas(16) uint32_t tag[4];          // points 0 to 3
+    alignas(16) double k_xy[2];           // the step times 2^32, to add to K
+    alignas(16) uint32_t fifth_draws[4];  // point 4, axes x, y, z
+    alignas(16) float rough_k[4];         // the step times 2^32, to add to the rough K
     double k_z;
-    uint32_t seed;                     // the step's hash
-    uint32_t fifth_tag;                // point 4
+    uint32_t seed;                        // the step's hash
+    uint32_t fifth_tag;                   // point 4
 };
+static_assert(sizeof(Step27) == 128, "an entry's offset is its place shifted by 7");
 struct StepTable {
     Step27 at[27];
 };
@@ -97,8 +100,13 @@ constexpr StepTable make_steps() {
                               kHashZ * static_cast<uint32_t>(s.z);
         Step27& e = t.at[n];
         e.seed = hash;
-        for (int a = 0; a < 3; ++a)
+        for (int a = 0; a < 3; ++a) {
             for (int j = 0; j < 4; ++j) e.draws[a][j] = point_draw(j, a).mul * hash;
+            e.fifth_draws[a] = point_draw(4, a).mul * hash;
+        }
+        e.rough_k[0] = s.x * 0x1p32f;
+        e.rough_k[1] = s.y * 0x1p32f;
+        e.rough_k[2] = s.z * 0x1p32f;
         for (uint32_t j = 0; j < 4; ++j) e.tag[j] = tag(static_cast<uint32_t>(n), j);
         e.fifth_tag = tag(static_cast<uint32_t>(n), 4);
         e.k_xy[0] = s.x * 0x1p32;
@@ -191,6 +199,11 @@ struct SetupConstants {
     alignas(16) float two31_f[4] = {0x1p31f, 0x1p31f, 0x1p31f, 0.0f};
     alignas(16) float sign_f[4] = {-0.0f, -0.0f, -0.0f, 0.0f};
     alignas(16) uint32_t hash_mul[4] = {kHashX, kHashY, kHashZ, 0u};
+    // Point 4's draws, axes x and y, then z, in the even lanes; their addends (with 2^31).
+    alignas(16) uint32_t fifth_mul_xy[4] = {point_draw(4, 0).mul, 0u, point_draw(4, 1).mul, 0u};
+    alignas(16) uint32_t fifth_mul_z[4] = {point_draw(4, 2).mul, 0u, 0u, 0u};
+    alignas(16) uint32_t fifth_add[4] = {point_draw(4, 0).add + 0x80000000u, point_draw(4, 1).add + 0x80000000u,
+                                         point_draw(4, 2).add + 0x80000000u, 0u};
 };
 constexpr SetupConstants kSetup{};
 
@@ -291,6 +304,7 @@ private:
         const __m128 near_k = _mm_xor_ps(load(kSetup.minus_two32_f), _mm_and_ps(up, load(kSetup.sign_f)));
         const __m128 rough0 = _mm_add_ps(_mm_mul_ps(f, load(kSetup.minus_two32_f)), load(kSetup.two31_f));
         store_rough(0, rough0);
+        rough0_ = rough0;
         store_rough(1, _mm_add_ps(rough0, near_k));
         far_rough_ = _mm_sub_ps(rough0, near_k);
         // Exact K of the centre, two axes to a register, with offset_base()'s operations.
@@ -306,6 +320,11 @@ private:
         const __m128i seed = _mm_set1_epi32(static_cast<int32_t>(seed_));
 #pragma GCC unroll 3
         for (int a = 0; a < 3; ++a) draws_[a] = first_four_draws(seed, a);
+        const __m128i fifth_xy = _mm_mul_epu32(seed, _mm_load_si128(reinterpret_cast<const __m128i*>(kSetup.fifth_mul_xy)));
+        const __m128i fifth_z = _mm_mul_epu32(seed, _mm_load_si128(reinterpret_cast<const __m128i*>(kSetup.fifth_mul_z)));
+        fifth_ = _mm_add_epi32(_mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(fifth_xy), _mm_castsi128_ps(fifth_z),
+                                                               _MM_SHUFFLE(2, 0, 2, 0))),
+                               _mm_load_si128(reinterpret_cast<const __m128i*>(kSetup.fifth_add)));
     }
 
     /// Rough K of slot s, every axis, each in all lanes of its entry.
@@ -352,10 +371,19 @@ private:
         const __m128 rough = rough_of_draws(draws, rough_k_, c.at);
         const unsigned floor_at = kFloorAt.by_top[seed >> 24];
         keep(keys(rough, &entry_at<uint32_t>(kKeys.floor, static_cast<uint8_t>(floor_at)), e.tag));
-        if (__builtin_expect(floor_at == sizeof kKeys.floor[0] * 5, 0))
-            keep(_mm_or_ps(_mm_and_ps(_mm_max_ps(_mm_set_ss(rough_fifth(seed, rough_k_, c.at)), load(kKeys.fifth_floor)),
-                                      load(kKeys.measure_bits)),
-                           _mm_load_ss(reinterpret_cast<const float*>(&e.fifth_tag))));
+        if (__builtin_expect(floor_at == sizeof kKeys.floor[0] * 5, 0)) visit_fifth(p == 0, e);
+    }
+
+    /// Point 4 of a cube, in lane 0: its draws and rough K are the centre's plus the
+    /// step's, the axes in lanes, its rough measure added up as rough_fifth() does.
+    QORN_INLINE void visit_fifth(bool centre, const Step27& e) {
+        const __m128i draws = centre ? fifth_ : _mm_add_epi32(fifth_, _mm_load_si128(reinterpret_cast<const __m128i*>(e.fifth_draws)));
+        const __m128 k = centre ? rough0_ : _mm_add_ps(rough0_, load(e.rough_k));
+        const __m128 d = _mm_add_ps(_mm_cvtepi32_ps(draws), k);
+        const __m128 sq = _mm_mul_ps(d, d);
+        const __m128 r = _mm_add_ss(_mm_add_ss(sq, _mm_shuffle_ps(sq, sq, _MM_SHUFFLE(1, 1, 1, 1))), _mm_movehl_ps(sq, sq));
+        keep(_mm_or_ps(_mm_and_ps(_mm_max_ps(_mm_move_ss(load(kKeys.empty), r), load(kKeys.fifth_floor)), load(kKeys.measure_bits)),
+                       _mm_load_ss(reinterpret_cast<const float*>(&e.fifth_tag))));
     }
 
     /// The least of four lanes, in every lane.
@@ -470,6 +498,8 @@ private:
     double k_z_;               //   and z
     uint32_t seed_;            // the centre's seed
     __m128i draws_[3];         // the centre's draws of points 0 to 3, per axis
+    __m128i fifth_;            // the centre's draws of point 4, axes x, y, z
+    __m128 rough0_;            // rough K of the centre's cube, axes x, y, z
     __m128* const rough_k_;    // RoughK
 };
 
