@@ -121,7 +121,7 @@ constexpr StepTable kSteps = make_steps();
 /// documented order times the entry's size), for each choice of nearer faces (bit a set:
 /// the upper face of axis a).
 struct VisitSteps {
-    uint16_t of[8][27];
+    uint16_t of[8][32];  // rows of 64 bytes
 };
 constexpr VisitSteps make_visit_steps() {
     VisitSteps t{};
@@ -222,7 +222,7 @@ public:
     /// `at`: the query in cell units, infinity in lane 3; `cube`: its cube; `rough_k`:
     /// room for the table.
     KeyedSearch(__m128 at, __m128i cube, RoughK& rough_k) : rough_k_(rough_k.k) {
-        for (__m128& b : best_) b = load(kKeys.empty);
+        for (int i = 1; i <= kOrder; ++i) best_[i] = load(kKeys.empty);
         set_axes(at, cube);
     }
 
@@ -370,7 +370,11 @@ private:
             draws[a] = p == 0 ? draws_[a] : _mm_add_epi32(draws_[a], _mm_load_si128(reinterpret_cast<const __m128i*>(e.draws[a])));
         const __m128 rough = rough_of_draws(draws, rough_k_, c.at);
         const unsigned floor_at = kFloorAt.by_top[seed >> 24];
-        keep(keys(rough, &entry_at<uint32_t>(kKeys.floor, static_cast<uint8_t>(floor_at)), e.tag));
+        const __m128 key = keys(rough, &entry_at<uint32_t>(kKeys.floor, static_cast<uint8_t>(floor_at)), e.tag);
+        if (p == 0)
+            best_[0] = key;  // the first keys: every other entry is still empty
+        else
+            keep(key);
         if (__builtin_expect(floor_at == sizeof kKeys.floor[0] * 5, 0)) visit_fifth(p == 0, e);
     }
 
@@ -503,8 +507,10 @@ private:
     __m128* const rough_k_;    // RoughK
 };
 
+// The searches take keyed_search's arguments as they stand, `order` unused, so that it
+// passes them on with a jump (noipa: no clone without the unused argument).
 template <int kOrder, bool kOffsets, bool kIds>
-bool run_keyed(__m128 at, __m128i cube, float* distances, miVector* offsets, unsigned long* ids,
+__attribute__((noipa)) bool run_keyed(__m128 at, __m128i cube, unsigned long, float* distances, miVector* offsets, unsigned long* ids,
                DeclinedQuery declined) {
     using Search = KeyedSearch<kOrder, kOffsets, kIds>;
     typename Search::RoughK rough_k;
@@ -514,22 +520,22 @@ bool run_keyed(__m128 at, __m128i cube, float* distances, miVector* offsets, uns
 }
 
 template <int kOrder>
-bool run_keyed(__m128 at, __m128i cube, float* distances, miVector* offsets, unsigned long* ids,
-               DeclinedQuery declined) {
+bool run_keyed(__m128 at, __m128i cube, unsigned long order, float* distances, miVector* offsets,
+               unsigned long* ids, DeclinedQuery declined) {
     if (offsets) {
-        if (ids) return run_keyed<kOrder, true, true>(at, cube, distances, offsets, ids, declined);
-        return run_keyed<kOrder, true, false>(at, cube, distances, offsets, ids, declined);
+        if (ids) return run_keyed<kOrder, true, true>(at, cube, order, distances, offsets, ids, declined);
+        return run_keyed<kOrder, true, false>(at, cube, order, distances, offsets, ids, declined);
     }
-    if (ids) return run_keyed<kOrder, false, true>(at, cube, distances, offsets, ids, declined);
-    return run_keyed<kOrder, false, false>(at, cube, distances, offsets, ids, declined);
+    if (ids) return run_keyed<kOrder, false, true>(at, cube, order, distances, offsets, ids, declined);
+    return run_keyed<kOrder, false, false>(at, cube, order, distances, offsets, ids, declined);
 }
 
 }  // namespace
 
 bool keyed_search(__m128 at, __m128i cube, unsigned long order, float* distances, miVector* offsets,
                   unsigned long* ids, DeclinedQuery declined) {
-    if (order == 1) return run_keyed<1>(at, cube, distances, offsets, ids, declined);
-    return run_keyed<2>(at, cube, distances, offsets, ids, declined);
+    if (order == 1) return run_keyed<1>(at, cube, order, distances, offsets, ids, declined);
+    return run_keyed<2>(at, cube, order, distances, offsets, ids, declined);
 }
 
 }  // namespace qorn::noise
