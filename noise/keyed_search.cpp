@@ -307,11 +307,8 @@ private:
         rough0_ = rough0;
         store_rough(1, _mm_add_ps(rough0, near_k));
         far_rough_ = _mm_sub_ps(rough0, near_k);
-        // Exact K of the centre, two axes to a register, with offset_base()'s operations.
-        const __m128d at_xy = _mm_cvtps_pd(at), at_z = _mm_cvtps_pd(_mm_movehl_ps(at, at));
-        const __m128d cube_xy = _mm_cvtepi32_pd(cube), cube_z = _mm_cvtepi32_pd(_mm_shuffle_epi32(cube, 0xee));
-        k_xy_ = exact_k(at_xy, cube_xy);
-        k_z_ = _mm_cvtsd_f64(exact_k(at_z, cube_z));
+        at_ = at;
+        cube_ = cube;
         // The centre's seed, and its draws, from which every neighbour's follow.
         const __m128i mul = _mm_load_si128(reinterpret_cast<const __m128i*>(kSetup.hash_mul));
         const __m128i even = _mm_mul_epu32(cube, mul);  // x·mul_x, z·mul_z
@@ -395,18 +392,14 @@ private:
         v = _mm_min_ps(v, _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 3, 0, 1)));
         return _mm_min_ps(v, _mm_shuffle_ps(v, v, _MM_SHUFFLE(1, 0, 3, 2)));
     }
-    /// The least and second least of four lanes, each in every lane.
-    QORN_INLINE static __m128 second(__m128 v, __m128* least) {
-        const __m128 w = _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 3, 0, 1));
-        const __m128 lo = _mm_min_ps(v, w), hi = _mm_max_ps(v, w);
-        const __m128 lo2 = _mm_shuffle_ps(lo, lo, _MM_SHUFFLE(1, 0, 3, 2)), hi2 = _mm_shuffle_ps(hi, hi, _MM_SHUFFLE(1, 0, 3, 2));
-        *least = _mm_min_ps(lo, lo2);
-        return _mm_min_ps(_mm_max_ps(lo, lo2), _mm_min_ps(hi, hi2));
-    }
-    /// The kOrder-th least key of all, in every lane; `first`, the least.
+    /// The kOrder-th least key of all, in every lane; `first`, the least. At order 2 the
+    /// second least is the least once the lane that holds the least offers its second
+    /// instead: keys are unique and positive, so the maximum with the masked second
+    /// picks it there and leaves the other lanes alone.
     QORN_INLINE __m128 last_key(__m128* first) const {
-        if (kOrder == 1) return *first = least(best_[0]);
-        return _mm_min_ps(second(best_[0], first), least(best_[1]));
+        *first = least(best_[0]);
+        if (kOrder == 1) return *first;
+        return least(_mm_max_ps(best_[0], _mm_and_ps(_mm_cmpeq_ps(best_[0], *first), best_[1])));
     }
     QORN_INLINE __m128 last_key() const {
         __m128 first;
@@ -426,7 +419,18 @@ private:
         double dz;
         uint32_t id;
     };
-    QORN_INLINE Exact exact(uint32_t key_bits) const {
+    /// K of the centre's cube, axes x and y, then z, with offset_base()'s operations.
+    struct CentreK {
+        __m128d xy;
+        double z;
+    };
+    QORN_INLINE CentreK centre_k() const {
+        const __m128d at_xy = _mm_cvtps_pd(at_), at_z = _mm_cvtps_pd(_mm_movehl_ps(at_, at_));
+        const __m128d cube_xy = _mm_cvtepi32_pd(cube_), cube_z = _mm_cvtepi32_pd(_mm_shuffle_epi32(cube_, 0xee));
+        return CentreK{exact_k(at_xy, cube_xy), _mm_cvtsd_f64(exact_k(at_z, cube_z))};
+    }
+
+    QORN_INLINE Exact exact(uint32_t key_bits, const CentreK& k) const {
         const Step27& step = kSteps.at[key_bits >> 3 & 31u];
         const uint32_t j = key_bits & 7u;
         const uint32_t seed = seed_ + step.seed;
@@ -435,8 +439,8 @@ private:
         sxy = _mm_add_epi32(sxy, _mm_load_si128(reinterpret_cast<const __m128i*>(pt.add_xy)));
         // K of the cube: the centre's plus the step times 2^32, exact (see offset_base).
         Exact e;
-        e.dxy = _mm_add_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(sxy, 0x08)), _mm_add_pd(k_xy_, load(step.k_xy)));
-        e.dz = static_cast<double>(static_cast<int32_t>(pt.mul_z * seed + pt.add_z)) + (k_z_ + step.k_z);
+        e.dxy = _mm_add_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(sxy, 0x08)), _mm_add_pd(k.xy, load(step.k_xy)));
+        e.dz = static_cast<double>(static_cast<int32_t>(pt.mul_z * seed + pt.add_z)) + (k.z + step.k_z);
         const __m128d sq = _mm_mul_pd(e.dxy, e.dxy);
         // The same order of additions as the plain measure: (x² + y²) + z².
         e.m = ((_mm_cvtsd_f64(sq) + _mm_cvtsd_f64(_mm_unpackhi_pd(sq, sq))) + e.dz * e.dz) * kScaleDown;
@@ -470,13 +474,14 @@ private:
         n = _mm_add_epi32(n, _mm_shuffle_epi32(n, _MM_SHUFFLE(2, 3, 0, 1)));
         if (__builtin_expect(_mm_cvtsi128_si32(n) != -kOrder, 0)) return false;
         const uint32_t last_bits = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_castps_si128(last)));
-        const Exact b = exact(last_bits);
+        const CentreK k = centre_k();
+        const Exact b = exact(last_bits, k);
         if (kOrder == 1) {
             write(0, b, distances, offsets, ids);
             return true;
         }
         const uint32_t first_bits = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_castps_si128(first)));
-        const Exact a = exact(first_bits);
+        const Exact a = exact(first_bits, k);
         if (!kOffsets && !kIds) {
             const __m128 ma = _mm_cvtsd_ss(_mm_setzero_ps(), _mm_set_sd(a.m)), mb = _mm_cvtsd_ss(_mm_setzero_ps(), _mm_set_sd(b.m));
             distances[0] = caller_distance(_mm_cvtss_f32(_mm_min_ss(ma, mb)));
@@ -498,8 +503,8 @@ private:
     __m128 near_, far_;        // face terms by axis, infinity in lane 3
     const uint16_t* steps_;    // kVisitSteps' row for the query's nearer faces
     __m128 far_rough_;         // rough K of the far slots, by axis
-    __m128d k_xy_;             // K of the centre's cube, axes x and y
-    double k_z_;               //   and z
+    __m128 at_;                // the query in cell units
+    __m128i cube_;             //   and its cube
     uint32_t seed_;            // the centre's seed
     __m128i draws_[3];         // the centre's draws of points 0 to 3, per axis
     __m128i fifth_;            // the centre's draws of point 4, axes x, y, z
