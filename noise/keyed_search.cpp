@@ -230,9 +230,11 @@ public:
     /// tell the entries from the next point.
     bool run(float* distances, miVector* offsets, unsigned long* ids) {
         visit(0);
-        visit(1);
-        visit(2);
-        visit(3);
+        if (kOrder == 1) {
+            visit(1);
+            visit(2);
+            visit(3);
+        }
         // Lanes x, y, z of the nearer and farther face terms (infinity in lane 3), and
         // the sums that bound the other neighbours, lane by lane.
         const __m128 n = near_, f = far_;
@@ -243,11 +245,17 @@ public:
         } else {
             // From order 2 on, the edges between the nearer faces are nearly always open
             // and the corner 3 times in 5: visiting them costs less than testing, which
-            // would need a threshold of its own.
-            visit(4);
-            visit(5);
-            visit(6);
-            visit(7);
+            // would need a threshold of its own. Visited unconditionally, each follows a
+            // face whose draws it extends by another face's step.
+            const Step27 &x = step(steps_[1]), &y = step(steps_[2]), &z = step(steps_[3]);
+            __m128i d[3];
+            visit_drawn(1, add_step<true>(d, draws_, x));
+            visit_drawn(4, add_step<true>(d, d, y));
+            visit_drawn(7, add_step<true>(d, d, z));
+            visit_drawn(2, add_step<true>(d, draws_, y));
+            visit_drawn(5, add_step<true>(d, d, z));
+            visit_drawn(3, add_step<true>(d, draws_, z));
+            visit_drawn(6, add_step<true>(d, d, x));
             follow_threshold();
         }
         // Every far neighbour's bound holds a far face term: when no far face is open
@@ -357,14 +365,33 @@ private:
         return *reinterpret_cast<const Step27*>(reinterpret_cast<const char*>(kSteps.at) + offset);
     }
 
-    QORN_INLINE void visit(int p) {
-        const Cell c = kVisitCells.at[p];
-        const Step27& e = step(p == 0 ? 0u : steps_[p]);  // the centre is first in either order
-        const uint32_t seed = seed_ + e.seed;
-        __m128i draws[3];
+    /// `to` = `from` plus a step's draws (of points 0 to 3, per axis). kReread: the step is
+    /// added again later, and the compiler, which would keep it in registers that the
+    /// keys need, is kept from seeing that it is the same.
+    template <bool kReread = false>
+    QORN_INLINE static const __m128i (&add_step(__m128i (&to)[3], const __m128i (&from)[3], const Step27& e))[3] {
+        const Step27* hidden = &e;
+        if (kReread) asm("" : "+r"(hidden));
 #pragma GCC unroll 3
-        for (int a = 0; a < 3; ++a)
-            draws[a] = p == 0 ? draws_[a] : _mm_add_epi32(draws_[a], _mm_load_si128(reinterpret_cast<const __m128i*>(e.draws[a])));
+        for (int a = 0; a < 3; ++a) to[a] = _mm_add_epi32(from[a], _mm_load_si128(reinterpret_cast<const __m128i*>(hidden->draws[a])));
+        return to;
+    }
+
+    /// Visit p of kVisitSlots (the centre first in either order).
+    QORN_INLINE void visit(int p) {
+        if (p == 0) {
+            visit_drawn(0, draws_);
+        } else {
+            __m128i draws[3];
+            visit_drawn(p, add_step(draws, draws_, step(steps_[p])));
+        }
+    }
+
+    /// Visit p, given the draws of its points 0 to 3.
+    QORN_INLINE void visit_drawn(int p, const __m128i (&draws)[3]) {
+        const Cell c = kVisitCells.at[p];
+        const Step27& e = step(p == 0 ? 0u : steps_[p]);
+        const uint32_t seed = seed_ + e.seed;
         const __m128 rough = rough_of_draws(draws, rough_k_, c.at);
         const unsigned floor_at = kFloorAt.by_top[seed >> 24];
         const __m128 key = keys(rough, &entry_at<uint32_t>(kKeys.floor, static_cast<uint8_t>(floor_at)), e.tag);
