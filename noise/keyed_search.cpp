@@ -278,6 +278,13 @@ private:
     QORN_INLINE static __m128 load(const uint32_t* v) { return _mm_load_ps(reinterpret_cast<const float*>(v)); }
     QORN_INLINE static __m128d load(const double* v) { return _mm_load_pd(v); }
     QORN_INLINE static __m128 load(const float* v) { return _mm_load_ps(v); }
+    /// The same for a constant with one value in every lane, which the compiler would
+    /// otherwise build from one lane with a shuffle instead of loading it whole.
+    template <class T>
+    QORN_INLINE static auto load_whole(const T* v) {
+        asm("" : "+r"(v));
+        return load(v);
+    }
 
     QORN_INLINE unsigned below(__m128 bounds) const {
         return static_cast<unsigned>(_mm_movemask_ps(_mm_cmplt_ps(bounds, bound_limit_)));
@@ -341,7 +348,7 @@ private:
 
     /// K of the centre's cube, two axes at a time.
     QORN_INLINE static __m128d exact_k(__m128d at, __m128d cube) {
-        return _mm_add_pd(_mm_mul_pd(_mm_sub_pd(cube, at), load(kSetup.two32)), load(kSetup.k_base));
+        return _mm_add_pd(_mm_mul_pd(_mm_sub_pd(cube, at), load_whole(kSetup.two32)), load_whole(kSetup.k_base));
     }
 
     /// The far slots' rough K, once the far side is open.
@@ -350,7 +357,7 @@ private:
     /// The keys of rough measures r: at least the least normal float (or empty beyond
     /// the cube's count), the low bits replaced by the tags.
     QORN_INLINE static __m128 keys(__m128 r, const uint32_t* floor, const uint32_t* tag) {
-        return _mm_or_ps(_mm_and_ps(_mm_max_ps(r, load(floor)), load(kKeys.measure_bits)), load(tag));
+        return _mm_or_ps(_mm_and_ps(_mm_max_ps(r, load(floor)), load_whole(kKeys.measure_bits)), load(tag));
     }
 
     /// Keeps per lane the kOrder + 1 least keys, ascending.
@@ -410,7 +417,7 @@ private:
         const __m128 d = _mm_add_ps(_mm_cvtepi32_ps(draws), k);
         const __m128 sq = _mm_mul_ps(d, d);
         const __m128 r = _mm_add_ss(_mm_add_ss(sq, _mm_shuffle_ps(sq, sq, _MM_SHUFFLE(1, 1, 1, 1))), _mm_movehl_ps(sq, sq));
-        keep(_mm_or_ps(_mm_and_ps(_mm_max_ps(_mm_move_ss(load(kKeys.empty), r), load(kKeys.fifth_floor)), load(kKeys.measure_bits)),
+        keep(_mm_or_ps(_mm_and_ps(_mm_max_ps(_mm_move_ss(load(kKeys.empty), r), load(kKeys.fifth_floor)), load_whole(kKeys.measure_bits)),
                        _mm_load_ss(reinterpret_cast<const float*>(&e.fifth_tag))));
     }
 
@@ -436,7 +443,7 @@ private:
     /// Neighbours whose single-precision bound is below this are visited: every cube that
     /// may hold a point measuring no more than the last entry could.
     QORN_INLINE void follow_threshold() {
-        bound_limit_ = _mm_add_ps(_mm_mul_ps(last_key(), load(kKeys.limit_scale)), load(kKeys.limit_add));
+        bound_limit_ = _mm_add_ps(_mm_mul_ps(last_key(), load_whole(kKeys.limit_scale)), load_whole(kKeys.limit_add));
     }
 
     /// One point measured exactly: its stored measure, offset (cell units) and id.
@@ -493,7 +500,7 @@ private:
     bool settle(float* distances, miVector* offsets, unsigned long* ids) const {
         __m128 first;
         const __m128 last = last_key(&first);
-        const __m128 limit = _mm_add_ps(_mm_mul_ps(last, load(kKeys.settle_scale)), load(kKeys.settle_add));
+        const __m128 limit = _mm_add_ps(_mm_mul_ps(last, load_whole(kKeys.settle_scale)), load_whole(kKeys.settle_add));
         __m128i n = _mm_add_epi32(_mm_castps_si128(_mm_cmple_ps(best_[0], limit)),
                                   _mm_castps_si128(_mm_cmple_ps(best_[1], limit)));
         if (kOrder == 2) n = _mm_add_epi32(n, _mm_castps_si128(_mm_cmple_ps(best_[2], limit)));
