@@ -280,9 +280,12 @@ private:
     QORN_INLINE static __m128 load(const float* v) { return _mm_load_ps(v); }
     /// The same for a constant with one value in every lane, which the compiler would
     /// otherwise build from one lane with a shuffle instead of loading it whole.
+    /// (The 32-bit build has too few registers to spare one for the pointer.)
     template <class T>
     QORN_INLINE static auto load_whole(const T* v) {
+#ifdef __x86_64__
         asm("" : "+r"(v));
+#endif
         return load(v);
     }
 
