@@ -84,23 +84,26 @@ QORN_INLINE __m128i first_four_draws(__m128i seed, int axis) {
         _mm_load_si128(reinterpret_cast<const __m128i*>(kDraws.add[axis])));
 }
 
-/// Rough squared D (single precision) of four points from their draws along each axis
-/// (first_four_draws), with the rough K of each axis in every lane of the entry of
-/// `rough_k` at the cube's offset `at[axis]`.
-QORN_INLINE __m128 rough_of_draws(const __m128i (&draws)[3], const __m128* rough_k, const uint8_t (&at)[3]) {
-    __m128 sum = _mm_setzero_ps();
-#pragma GCC unroll 3
-    for (int a = 0; a < 3; ++a) {
-        const __m128 d = _mm_add_ps(_mm_cvtepi32_ps(draws[a]), entry_at<__m128>(rough_k, at[a]));
-        sum = a == 0 ? _mm_mul_ps(d, d) : _mm_add_ps(sum, _mm_mul_ps(d, d));
-    }
-    return sum;
+/// One axis's part of the rough measure of four points, (draw + K)² in single precision,
+/// with the axis's rough K in every lane of the entry of `rough_k` at the cube's offset.
+QORN_INLINE __m128 rough_square(__m128i draws, const __m128* rough_k, uint8_t at) {
+    const __m128 d = _mm_add_ps(_mm_cvtepi32_ps(draws), entry_at<__m128>(rough_k, at));
+    return _mm_mul_ps(d, d);
 }
 
-/// Rough squared D of points 0 to 3 of the cube with this seed (in every lane).
+/// Rough squared D of four points from their draws along each axis (first_four_draws),
+/// added x, then y, then z.
+QORN_INLINE __m128 rough_of_draws(const __m128i (&draws)[3], const __m128* rough_k, const uint8_t (&at)[3]) {
+    return _mm_add_ps(_mm_add_ps(rough_square(draws[0], rough_k, at[0]), rough_square(draws[1], rough_k, at[1])),
+                      rough_square(draws[2], rough_k, at[2]));
+}
+
+/// The same for points 0 to 3 of the cube with this seed (in every lane), drawn an axis
+/// at a time.
 QORN_INLINE __m128 rough_first_four(__m128i seed, const __m128* rough_k, const uint8_t (&at)[3]) {
-    const __m128i draws[3] = {first_four_draws(seed, 0), first_four_draws(seed, 1), first_four_draws(seed, 2)};
-    return rough_of_draws(draws, rough_k, at);
+    __m128 sum = rough_square(first_four_draws(seed, 0), rough_k, at[0]);
+    sum = _mm_add_ps(sum, rough_square(first_four_draws(seed, 1), rough_k, at[1]));
+    return _mm_add_ps(sum, rough_square(first_four_draws(seed, 2), rough_k, at[2]));
 }
 
 /// The same for point 4.
