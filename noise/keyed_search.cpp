@@ -12,7 +12,8 @@
 // by far less than that).
 //
 // A key is r (raised to the least normal float) with its low 8 bits replaced by a tag:
-// the visit (5 bits) and the point's index in its cube (3 bits). Positive floats order
+// its cube's place in the documented order (5 bits) and the point's index in its cube
+// (3 bits), which together are its arrival in the documented search. Positive floats order
 // as their bit patterns, so keys compare with the float minimum and maximum, no two of
 // a lane are equal, and the tag costs at most 2^-15 of r. So a key k bounds its point's
 //     k·(1 - 2^-15) - 2^44 <= E <= k·(1 + 2^-13) + 2^45.
@@ -30,7 +31,11 @@
 // exactly, the plain way, and ranked: by value when only distances are wanted, and
 // otherwise as the documented insertion would, which puts the later arrival first only
 // if it measures below the stored measure of the earlier. Where the test fails (a near
-// tie, about 1 query in 600 at order 2) the caller runs the general search.
+// tie, about 1 query in 600 at order 2) the general search takes the query over.
+//
+// No draw after the centre's takes a multiply: a draw is mul·seed + add (mod 2^32) and
+// a neighbour's seed is the centre's plus its step's hash, so its draws are the
+// centre's plus mul·(the step's hash), a constant of the step (kSteps).
 #include "keyed_search.h"
 
 #include "lane_draws.h"
@@ -74,10 +79,8 @@ constexpr VisitCells kVisitCells = make_visit_cells();
 constexpr uint32_t kTagBits = 0xffu;
 constexpr uint32_t tag(uint32_t place, uint32_t point) { return place << 3 | point; }
 
-/// What a cube's step from the centre adds, by its place in the documented order. A draw
-/// is mul·seed + add (mod 2^32), and the seed of the cube is the centre's plus the step's
-/// hash, so its draws are the centre's plus mul·(the step's hash): additions in place of
-/// multiplies.
+/// What a cube's step from the centre adds to the centre's draws, K and seed, by its
+/// place in the documented order (see the header comment).
 struct Step27 {
     alignas(16) uint32_t draws[3][4];     // points 0 to 3 per axis
     alignas(16) uint32_t tag[4];          // points 0 to 3
