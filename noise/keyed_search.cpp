@@ -553,9 +553,15 @@ private:
 };
 
 // The searches take keyed_search's arguments as they stand, `order` unused, so that it
-// passes them on with a jump (noipa: no clone without the unused argument).
+// passes them on with a jump; GCC's noipa keeps it from cloning them without it (clang,
+// which builds the fuzzers, has no such attribute).
+#ifdef __clang__
+#define QORN_KEEP_ARGUMENTS __attribute__((noinline))
+#else
+#define QORN_KEEP_ARGUMENTS __attribute__((noipa))
+#endif
 template <int kOrder, bool kOffsets, bool kIds>
-__attribute__((noipa)) bool run_keyed(__m128 at, __m128i cube, unsigned long, float* distances, miVector* offsets, unsigned long* ids,
+QORN_KEEP_ARGUMENTS bool run_keyed(__m128 at, __m128i cube, unsigned long, float* distances, miVector* offsets, unsigned long* ids,
                DeclinedQuery declined) {
     using Search = KeyedSearch<kOrder, kOffsets, kIds>;
     typename Search::RoughK rough_k;
