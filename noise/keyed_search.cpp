@@ -63,11 +63,12 @@ constexpr int kFarFirst = 8;
 
 /// A visit's byte offsets into the per-axis tables.
 struct VisitCells {
-    Cell at[27];
+    struct alignas(4) Padded : Cell {};  // found with a scaled index
+    Padded at[27];
 };
 constexpr VisitCells make_visit_cells() {
     VisitCells t{};
-    for (int p = 0; p < 27; ++p) t.at[p] = cell(kVisitSlots[p][0], kVisitSlots[p][1], kVisitSlots[p][2]);
+    for (int p = 0; p < 27; ++p) t.at[p] = {cell(kVisitSlots[p][0], kVisitSlots[p][1], kVisitSlots[p][2])};
     return t;
 }
 constexpr VisitCells kVisitCells = make_visit_cells();
@@ -368,9 +369,17 @@ private:
 
     /// Keeps per lane the kOrder + 1 least keys, ascending.
     QORN_INLINE void keep(__m128 key) {
-        if (kOrder == 2) best_[2] = _mm_min_ps(_mm_max_ps(key, best_[1]), best_[2]);
-        best_[1] = _mm_min_ps(_mm_max_ps(key, best_[0]), best_[1]);
-        best_[0] = _mm_min_ps(key, best_[0]);
+        // Each list is updated in place (keys are unique, and max(max(key, b0), b1) is
+        // max(key, b1) as b0 <= b1), so that a loop of visits moves no register.
+        const __m128 out0 = _mm_max_ps(key, best_[0]);
+        best_[0] = _mm_min_ps(best_[0], key);
+        if (kOrder == 2) {
+            const __m128 out1 = _mm_max_ps(out0, best_[1]);
+            best_[1] = _mm_min_ps(best_[1], out0);
+            best_[2] = _mm_min_ps(best_[2], out1);
+        } else {
+            best_[1] = _mm_min_ps(best_[1], out0);
+        }
     }
 
     /// The entry of kSteps at a byte offset.
