@@ -23,7 +23,7 @@
 //    the groups are the ones that prune best: the faces nearer the query, then the
 //    edges and corner between them, then everything on a far side, which one comparison
 //    with the nearest far face usually rules out whole.
-// Orders 1 and 2 go first to the keyed search (keyed_search.cpp), which measures only
+// Orders 1 to 4 go first to the keyed search (keyed_search.cpp), which measures only
 // the entries exactly; this search settles the queries that it declines.
 #include <emmintrin.h>
 #include <math.h>
@@ -417,7 +417,7 @@ void noise_euclidean(float x, float y, float z, unsigned long order, float* dist
         const __m128i c = _mm_add_epi32(t, _mm_castps_si128(_mm_cmpgt_ps(_mm_cvtepi32_ps(t), a)));
         // The keyed search hands what it declines to the general one itself, so that
         // this call is the last thing done here.
-        if (order <= 2)
+        if (order <= 4)
             keyed_search(a, c, order, distances, offsets, ids, search_located);
         else
             search_located(a, c, order, distances, offsets, ids);

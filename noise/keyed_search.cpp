@@ -1,4 +1,4 @@
-// Orders 1 and 2 of FWorley::noise's Euclidean query, with only the entries measured
+// Orders 1 to 4 of FWorley::noise's Euclidean query, with only the entries measured
 // exactly: the search keeps rough keys, and settles the list from them at the end.
 //
 // Within the fast range (point_draws.h) a point's offset along an axis, scaled by 2^32,
@@ -213,7 +213,7 @@ constexpr SetupConstants kSetup{};
 
 template <int kOrder, bool kOffsets, bool kIds>
 class KeyedSearch {
-    static_assert(kOrder == 1 || kOrder == 2, "orders 1 and 2");
+    static_assert(kOrder >= 1 && kOrder <= 4, "orders 1 to 4");
 
 public:
     /// Rough K per axis and slot, each in every lane, read at a cell's byte offsets. A
@@ -371,15 +371,14 @@ private:
     QORN_INLINE void keep(__m128 key) {
         // Each list is updated in place (keys are unique, and max(max(key, b0), b1) is
         // max(key, b1) as b0 <= b1), so that a loop of visits moves no register.
-        const __m128 out0 = _mm_max_ps(key, best_[0]);
-        best_[0] = _mm_min_ps(best_[0], key);
-        if (kOrder == 2) {
-            const __m128 out1 = _mm_max_ps(out0, best_[1]);
-            best_[1] = _mm_min_ps(best_[1], out0);
-            best_[2] = _mm_min_ps(best_[2], out1);
-        } else {
-            best_[1] = _mm_min_ps(best_[1], out0);
+        __m128 out = key;
+#pragma GCC unroll 4
+        for (int i = 0; i < kOrder; ++i) {
+            const __m128 next = _mm_max_ps(out, best_[i]);
+            best_[i] = _mm_min_ps(best_[i], out);
+            out = next;
         }
+        best_[kOrder] = _mm_min_ps(best_[kOrder], out);
     }
 
     /// The entry of kSteps at a byte offset.
@@ -441,18 +440,26 @@ private:
         v = _mm_min_ps(v, _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 3, 0, 1)));
         return _mm_min_ps(v, _mm_shuffle_ps(v, v, _MM_SHUFFLE(1, 0, 3, 2)));
     }
-    /// The kOrder-th least key of all, in every lane; `first`, the least. At order 2 the
-    /// second least is the least once the lane that holds the least offers its second
-    /// instead: keys are unique and positive, so the maximum with the masked second
-    /// picks it there and leaves the other lanes alone.
-    QORN_INLINE __m128 last_key(__m128* first) const {
-        *first = least(best_[0]);
-        if (kOrder == 1) return *first;
-        return least(_mm_max_ps(best_[0], _mm_and_ps(_mm_cmpeq_ps(best_[0], *first), best_[1])));
+    /// The kOrder least keys of all, ascending, each in every lane. Each is the least of
+    /// the lanes' heads once the lane that held the one before offers its next instead:
+    /// keys are unique and positive, so the maximum with the masked next picks it there
+    /// and leaves the other lanes alone.
+    QORN_INLINE void least_keys(__m128 (&out)[kOrder]) const {
+        __m128 heads[kOrder];
+#pragma GCC unroll 4
+        for (int i = 0; i < kOrder; ++i) heads[i] = best_[i];
+#pragma GCC unroll 4
+        for (int r = 0; r < kOrder; ++r) {
+            out[r] = least(heads[0]);
+            const __m128 taken = _mm_cmpeq_ps(heads[0], out[r]);
+#pragma GCC unroll 4
+            for (int i = 0; i + 1 < kOrder - r; ++i) heads[i] = _mm_max_ps(heads[i], _mm_and_ps(taken, heads[i + 1]));
+        }
     }
     QORN_INLINE __m128 last_key() const {
-        __m128 first;
-        return last_key(&first);
+        __m128 keys[kOrder];
+        least_keys(keys);
+        return keys[kOrder - 1];
     }
 
     /// Neighbours whose single-precision bound is below this are visited: every cube that
@@ -513,37 +520,77 @@ private:
     /// The entries are the kOrder least keys' points when no other key lies at or below
     /// the limit of the last: then every other point measures more than each of them.
     bool settle(float* distances, miVector* offsets, unsigned long* ids) const {
-        __m128 first;
-        const __m128 last = last_key(&first);
-        const __m128 limit = _mm_add_ps(_mm_mul_ps(last, load_whole(kKeys.settle_scale)), load_whole(kKeys.settle_add));
-        __m128i n = _mm_add_epi32(_mm_castps_si128(_mm_cmple_ps(best_[0], limit)),
-                                  _mm_castps_si128(_mm_cmple_ps(best_[1], limit)));
-        if (kOrder == 2) n = _mm_add_epi32(n, _mm_castps_si128(_mm_cmple_ps(best_[2], limit)));
+        __m128 least[kOrder];
+        least_keys(least);
+        const __m128 limit =
+            _mm_add_ps(_mm_mul_ps(least[kOrder - 1], load_whole(kKeys.settle_scale)), load_whole(kKeys.settle_add));
+        __m128i n = _mm_castps_si128(_mm_cmple_ps(best_[0], limit));
+#pragma GCC unroll 4
+        for (int i = 1; i <= kOrder; ++i) n = _mm_add_epi32(n, _mm_castps_si128(_mm_cmple_ps(best_[i], limit)));
         n = _mm_add_epi32(n, _mm_shuffle_epi32(n, _MM_SHUFFLE(1, 0, 3, 2)));
         n = _mm_add_epi32(n, _mm_shuffle_epi32(n, _MM_SHUFFLE(2, 3, 0, 1)));
         if (__builtin_expect(_mm_cvtsi128_si32(n) != -kOrder, 0)) return false;
-        const uint32_t last_bits = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_castps_si128(last)));
+        uint32_t bits[kOrder];
+#pragma GCC unroll 4
+        for (int i = 0; i < kOrder; ++i) bits[i] = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_castps_si128(least[i])));
         const CentreK k = centre_k();
-        const Exact b = exact(last_bits, k);
-        if (kOrder == 1) {
-            write(0, b, distances, offsets, ids);
-            return true;
+        if constexpr (kOrder <= 2) {
+            const Exact b = exact(bits[kOrder - 1], k);
+            if (kOrder == 1) {
+                write(0, b, distances, offsets, ids);
+                return true;
+            }
+            const Exact a = exact(bits[0], k);
+            if (!kOffsets && !kIds) {
+                const __m128 ma = _mm_cvtsd_ss(_mm_setzero_ps(), _mm_set_sd(a.m)), mb = _mm_cvtsd_ss(_mm_setzero_ps(), _mm_set_sd(b.m));
+                distances[0] = caller_distance(_mm_cvtss_f32(_mm_min_ss(ma, mb)));
+                distances[1] = caller_distance(_mm_cvtss_f32(_mm_max_ss(ma, mb)));
+                return true;
+            }
+            // The one that came later goes first only if it measures below the stored first.
+            const bool a_first = arrival(bits[0]) < arrival(bits[1]);
+            const Exact& early = a_first ? a : b;
+            const Exact& late = a_first ? b : a;
+            const bool swap = late.m < static_cast<double>(static_cast<float>(early.m));
+            write(swap ? 1 : 0, early, distances, offsets, ids);
+            write(swap ? 0 : 1, late, distances, offsets, ids);
+        } else {
+            Exact e[kOrder];
+#pragma GCC unroll 4
+            for (int i = 0; i < kOrder; ++i) e[i] = exact(bits[i], k);
+            if (!kOffsets && !kIds) {
+                // The stored measures in ascending order, by exchanges of neighbours.
+                __m128 m[kOrder];
+#pragma GCC unroll 4
+                for (int i = 0; i < kOrder; ++i) m[i] = _mm_cvtsd_ss(_mm_setzero_ps(), _mm_set_sd(e[i].m));
+#pragma GCC unroll 4
+                for (int pass = 0; pass < kOrder - 1; ++pass)
+#pragma GCC unroll 4
+                    for (int i = 0; i + 1 < kOrder - pass; ++i) {
+                        const __m128 lo = _mm_min_ss(m[i], m[i + 1]);
+                        m[i + 1] = _mm_max_ss(m[i], m[i + 1]);
+                        m[i] = lo;
+                    }
+#pragma GCC unroll 4
+                for (int i = 0; i < kOrder; ++i) distances[i] = caller_distance(_mm_cvtss_f32(m[i]));
+                return true;
+            }
+            // Where the documented insertion puts each: of two entries, the one that came
+            // later goes first only if it measures below the stored measure of the other.
+            unsigned place[kOrder] = {};
+#pragma GCC unroll 4
+            for (int i = 0; i < kOrder; ++i)
+#pragma GCC unroll 4
+                for (int j = i + 1; j < kOrder; ++j) {
+                    const bool i_earlier = arrival(bits[i]) < arrival(bits[j]);
+                    const bool j_first = i_earlier ? e[j].m < static_cast<double>(static_cast<float>(e[i].m))
+                                                   : !(e[i].m < static_cast<double>(static_cast<float>(e[j].m)));
+                    place[i] += j_first;
+                    place[j] += !j_first;
+                }
+#pragma GCC unroll 4
+            for (int i = 0; i < kOrder; ++i) write(place[i], e[i], distances, offsets, ids);
         }
-        const uint32_t first_bits = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_castps_si128(first)));
-        const Exact a = exact(first_bits, k);
-        if (!kOffsets && !kIds) {
-            const __m128 ma = _mm_cvtsd_ss(_mm_setzero_ps(), _mm_set_sd(a.m)), mb = _mm_cvtsd_ss(_mm_setzero_ps(), _mm_set_sd(b.m));
-            distances[0] = caller_distance(_mm_cvtss_f32(_mm_min_ss(ma, mb)));
-            distances[1] = caller_distance(_mm_cvtss_f32(_mm_max_ss(ma, mb)));
-            return true;
-        }
-        // The one that came later goes first only if it measures below the stored first.
-        const bool a_first = arrival(first_bits) < arrival(last_bits);
-        const Exact& early = a_first ? a : b;
-        const Exact& late = a_first ? b : a;
-        const bool swap = late.m < static_cast<double>(static_cast<float>(early.m));
-        write(swap ? 1 : 0, early, distances, offsets, ids);
-        write(swap ? 0 : 1, late, distances, offsets, ids);
         return true;
     }
 
@@ -594,8 +641,16 @@ bool run_keyed(__m128 at, __m128i cube, unsigned long order, float* distances, m
 
 bool keyed_search(__m128 at, __m128i cube, unsigned long order, float* distances, miVector* offsets,
                   unsigned long* ids, DeclinedQuery declined) {
-    if (order == 1) return run_keyed<1>(at, cube, order, distances, offsets, ids, declined);
-    return run_keyed<2>(at, cube, order, distances, offsets, ids, declined);
+    switch (order) {
+    case 1:
+        return run_keyed<1>(at, cube, order, distances, offsets, ids, declined);
+    case 2:
+        return run_keyed<2>(at, cube, order, distances, offsets, ids, declined);
+    case 3:
+        return run_keyed<3>(at, cube, order, distances, offsets, ids, declined);
+    default:
+        return run_keyed<4>(at, cube, order, distances, offsets, ids, declined);
+    }
 }
 
 }  // namespace qorn::noise

@@ -79,11 +79,11 @@ std::vector<miVector> near_ties() {
 TEST(KeyedSearch, DeclinesNearTiesAndOtherwiseSettlesAsTheReference) {
     int declined = 0;
     for (const miVector& p : near_ties()) {
-        for (unsigned long order : {1ul, 2ul}) {
+        for (unsigned long order : {1ul, 2ul, 3ul, 4ul}) {
             for (int lists = 0; lists < 4; ++lists) {
-                float d[2], ref_d[2];
-                miVector o[2], ref_o[2];
-                unsigned long ids[2], ref_ids[2];
+                float d[4], ref_d[4];
+                miVector o[4], ref_o[4];
+                unsigned long ids[4], ref_ids[4];
                 miVector* offsets = (lists & 1) ? o : nullptr;
                 unsigned long* id_list = (lists & 2) ? ids : nullptr;
                 noise_reference(p.x, p.y, p.z, order, ref_d, (lists & 1) ? ref_o : nullptr,
@@ -116,10 +116,10 @@ TEST(KeyedSearch, DeclinesNearTiesAndOtherwiseSettlesAsTheReference) {
 
 TEST(KeyedSearch, TheEntryPointEqualsTheReferenceAtNearTies) {
     for (const miVector& p : near_ties()) {
-        for (unsigned long order : {1ul, 2ul}) {
-            float d[2], ref_d[2];
-            miVector o[2], ref_o[2];
-            unsigned long ids[2], ref_ids[2];
+        for (unsigned long order : {1ul, 2ul, 3ul, 4ul}) {
+            float d[4], ref_d[4];
+            miVector o[4], ref_o[4];
+            unsigned long ids[4], ref_ids[4];
             noise_euclidean(p.x, p.y, p.z, order, d, o, ids);
             noise_reference(p.x, p.y, p.z, order, ref_d, ref_o, ref_ids);
             for (unsigned long i = 0; i < order; ++i) {

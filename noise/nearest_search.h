@@ -142,7 +142,7 @@ void search_euclidean(const Query& q, unsigned long order, float* distances,
                       miVector* offsets, unsigned long* ids);
 
 /// A whole Euclidean query (FWorley::noise): locate, search, final pass. Bit for bit
-/// noise_reference; orders 1 and 2 in the fast range go to keyed_search first.
+/// noise_reference; orders 1 to 4 in the fast range go to keyed_search first.
 void noise_euclidean(float x, float y, float z, unsigned long order, float* distances,
                      miVector* offsets, unsigned long* ids);
 

@@ -274,14 +274,14 @@ TEST(SearchOracle, FastPathEqualsTheReferenceSearch) {
 }
 
 TEST(SearchOracle, WholeQueriesEqualTheReferenceWithEveryChoiceOfLists) {
-    // Through the entry point, where orders 1 and 2 without lists keep the list in
-    // registers and the other cases choose their neighbours differently.
+    // Through the entry point, where orders 1 to 4 keep rough keys in registers and the
+    // other orders choose their neighbours differently with and without lists.
     test::CorpusRandom rnd(99);
     for (const Query& q : random_queries()) {
         // Back to caller units; locate() lands on the same cube and cell-unit point
         // within the fast range, and elsewhere the two queries are simply other points.
         const float x = q.at.x / kCellDensity, y = q.at.y / kCellDensity, z = q.at.z / kCellDensity;
-        for (unsigned long order : {1ul, 2ul, 3ul, 6ul, 40ul}) {
+        for (unsigned long order : {1ul, 2ul, 3ul, 4ul, 6ul, 40ul}) {
             const bool with_offsets = rnd.next() & 1, with_ids = rnd.next() & 1;
             Outputs fast{std::vector<float>(order), std::vector<miVector>(order, kCallerOffset),
                          std::vector<unsigned long>(order, kCallerId)};
