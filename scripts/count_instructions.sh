@@ -20,8 +20,8 @@ shift || true
 abis=()
 while [ $# -gt 0 ] && [ "$1" != "--" ]; do abis+=("$1"); shift; done
 [ ${#abis[@]} -gt 0 ] || abis=(x86_64 i386)
-cases=("1 plain" "2 plain" "4 plain" "16 plain" "2 outputs" "2 metric" "2 transcription"
-       "16 transcription" "1 libnoise")
+cases=("1 plain" "2 plain" "3 plain" "4 plain" "16 plain" "2 outputs" "4 outputs" "2 metric"
+       "2 transcription" "16 transcription" "1 libnoise")
 if [ "${1:-}" = "--" ]; then shift; cases=("$*"); fi
 
 out=$(mktemp -d)
