@@ -363,8 +363,8 @@ private:
 
     /// The keys of rough measures r: at least the least normal float (or empty beyond
     /// the cube's count), the low bits replaced by the tags.
-    QORN_INLINE static __m128 keys(__m128 r, const uint32_t* floor, const uint32_t* tag) {
-        return _mm_or_ps(_mm_and_ps(_mm_max_ps(r, load(floor)), load_whole(kKeys.measure_bits)), load(tag));
+    QORN_INLINE static __m128 keys(__m128 r, const uint32_t* floor, __m128 tags) {
+        return _mm_or_ps(_mm_and_ps(_mm_max_ps(r, load(floor)), load_whole(kKeys.measure_bits)), tags);
     }
 
     /// Keeps per lane the kOrder + 1 least keys, ascending.
@@ -415,7 +415,7 @@ private:
         const uint32_t seed = seed_ + e.seed;
         const __m128 rough = rough_of_draws(draws, rough_k_, c.at);
         const unsigned floor_at = kFloorAt.by_top[seed >> 24];
-        const __m128 key = keys(rough, &entry_at<uint32_t>(kKeys.floor, static_cast<uint8_t>(floor_at)), e.tag);
+        const __m128 key = keys(rough, &entry_at<uint32_t>(kKeys.floor, static_cast<uint8_t>(floor_at)), load(e.tag));
         if (p == 0)
             best_[0] = key;  // the first keys: every other entry is still empty
         else
@@ -431,8 +431,7 @@ private:
         const __m128 d = _mm_add_ps(_mm_cvtepi32_ps(draws), k);
         const __m128 sq = _mm_mul_ps(d, d);
         const __m128 r = _mm_add_ss(_mm_add_ss(sq, _mm_shuffle_ps(sq, sq, _MM_SHUFFLE(1, 1, 1, 1))), _mm_movehl_ps(sq, sq));
-        keep(_mm_or_ps(_mm_and_ps(_mm_max_ps(_mm_move_ss(load(kKeys.empty), r), load(kKeys.fifth_floor)), load_whole(kKeys.measure_bits)),
-                       _mm_load_ss(reinterpret_cast<const float*>(&e.fifth_tag))));
+        keep(keys(_mm_move_ss(load(kKeys.empty), r), kKeys.fifth_floor, _mm_load_ss(reinterpret_cast<const float*>(&e.fifth_tag))));
     }
 
     /// The least of four lanes, in every lane.
@@ -534,63 +533,42 @@ private:
 #pragma GCC unroll 4
         for (int i = 0; i < kOrder; ++i) bits[i] = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_castps_si128(least[i])));
         const CentreK k = centre_k();
-        if constexpr (kOrder <= 2) {
-            const Exact b = exact(bits[kOrder - 1], k);
-            if (kOrder == 1) {
-                write(0, b, distances, offsets, ids);
-                return true;
-            }
-            const Exact a = exact(bits[0], k);
-            if (!kOffsets && !kIds) {
-                const __m128 ma = _mm_cvtsd_ss(_mm_setzero_ps(), _mm_set_sd(a.m)), mb = _mm_cvtsd_ss(_mm_setzero_ps(), _mm_set_sd(b.m));
-                distances[0] = caller_distance(_mm_cvtss_f32(_mm_min_ss(ma, mb)));
-                distances[1] = caller_distance(_mm_cvtss_f32(_mm_max_ss(ma, mb)));
-                return true;
-            }
-            // The one that came later goes first only if it measures below the stored first.
-            const bool a_first = arrival(bits[0]) < arrival(bits[1]);
-            const Exact& early = a_first ? a : b;
-            const Exact& late = a_first ? b : a;
-            const bool swap = late.m < static_cast<double>(static_cast<float>(early.m));
-            write(swap ? 1 : 0, early, distances, offsets, ids);
-            write(swap ? 0 : 1, late, distances, offsets, ids);
-        } else {
-            Exact e[kOrder];
+        Exact e[kOrder];
 #pragma GCC unroll 4
-            for (int i = 0; i < kOrder; ++i) e[i] = exact(bits[i], k);
-            if (!kOffsets && !kIds) {
-                // The stored measures in ascending order, by exchanges of neighbours.
-                __m128 m[kOrder];
+        for (int i = kOrder - 1; i >= 0; --i) e[i] = exact(bits[i], k);  // last first: 2 fewer at order 2
+        if (!kOffsets && !kIds) {
+            // Where equal values go does not show: the stored measures in ascending order,
+            // by exchanges of neighbours.
+            __m128 m[kOrder];
 #pragma GCC unroll 4
-                for (int i = 0; i < kOrder; ++i) m[i] = _mm_cvtsd_ss(_mm_setzero_ps(), _mm_set_sd(e[i].m));
+            for (int i = 0; i < kOrder; ++i) m[i] = _mm_cvtsd_ss(_mm_setzero_ps(), _mm_set_sd(e[i].m));
 #pragma GCC unroll 4
-                for (int pass = 0; pass < kOrder - 1; ++pass)
+            for (int pass = 0; pass < kOrder - 1; ++pass)
 #pragma GCC unroll 4
-                    for (int i = 0; i + 1 < kOrder - pass; ++i) {
-                        const __m128 lo = _mm_min_ss(m[i], m[i + 1]);
-                        m[i + 1] = _mm_max_ss(m[i], m[i + 1]);
-                        m[i] = lo;
-                    }
-#pragma GCC unroll 4
-                for (int i = 0; i < kOrder; ++i) distances[i] = caller_distance(_mm_cvtss_f32(m[i]));
-                return true;
-            }
-            // Where the documented insertion puts each: of two entries, the one that came
-            // later goes first only if it measures below the stored measure of the other.
-            unsigned place[kOrder] = {};
-#pragma GCC unroll 4
-            for (int i = 0; i < kOrder; ++i)
-#pragma GCC unroll 4
-                for (int j = i + 1; j < kOrder; ++j) {
-                    const bool i_earlier = arrival(bits[i]) < arrival(bits[j]);
-                    const bool j_first = i_earlier ? e[j].m < static_cast<double>(static_cast<float>(e[i].m))
-                                                   : !(e[i].m < static_cast<double>(static_cast<float>(e[j].m)));
-                    place[i] += j_first;
-                    place[j] += !j_first;
+                for (int i = 0; i + 1 < kOrder - pass; ++i) {
+                    const __m128 lo = _mm_min_ss(m[i], m[i + 1]);
+                    m[i + 1] = _mm_max_ss(m[i], m[i + 1]);
+                    m[i] = lo;
                 }
 #pragma GCC unroll 4
-            for (int i = 0; i < kOrder; ++i) write(place[i], e[i], distances, offsets, ids);
+            for (int i = 0; i < kOrder; ++i) distances[i] = caller_distance(_mm_cvtss_f32(m[i]));
+            return true;
         }
+        // Where the documented insertion puts each: of two entries, the one that came
+        // later goes first only if it measures below the stored measure of the other.
+        unsigned place[kOrder] = {};
+#pragma GCC unroll 4
+        for (int i = 0; i < kOrder; ++i)
+#pragma GCC unroll 4
+            for (int j = i + 1; j < kOrder; ++j) {
+                const bool i_earlier = arrival(bits[i]) < arrival(bits[j]);
+                const bool j_first = i_earlier ? e[j].m < static_cast<double>(static_cast<float>(e[i].m))
+                                               : !(e[i].m < static_cast<double>(static_cast<float>(e[j].m)));
+                place[i] += j_first;
+                place[j] += !j_first;
+            }
+#pragma GCC unroll 4
+        for (int i = 0; i < kOrder; ++i) write(place[i], e[i], distances, offsets, ids);
         return true;
     }
 
