@@ -1,5 +1,5 @@
 // The renderer's services for one shading call. The C entry points that plug-ins
-// import (host_services/services.cpp) route here through the render state's renderer_data.
+// import (host/services/services.cpp) route here through the render state's renderer_data.
 #include <string.h>
 
 #include "renderer.h"

@@ -1,7 +1,7 @@
-# qorn.so: the one shared object the renderer loads. It exports exactly the symbols in
-# cmake/qorn.map and needs only the C library at run time (the renderer services the
-# shader calls are resolved from the process that loads it): linked as C (no libstdc++),
-# libgcc static, and without start files, so nothing of its own runs at load or unload.
+# qorn.so: the one shared object the renderer loads, linked from the objects of noise/,
+# util/ and shader/. It exports exactly the symbols in cmake/qorn.map and needs only the
+# C library at run time (the renderer services the shader calls are resolved from the
+# process that loads it): linked as C (no libstdc++), libgcc static, and without start files, so nothing of its own runs at load or unload.
 add_library(qorn SHARED
   $<TARGET_OBJECTS:qorn_noise>
   $<TARGET_OBJECTS:qorn_util>
