@@ -12,7 +12,7 @@
 #include "declaration.h"
 #include "fuzz_input.h"
 #include "known_shaders.h"
-#include "shader_instance.h"
+#include "plugins/shader_instance.h"
 
 using namespace qorn;
 using fuzz::finding;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "fuzz_input.h"
-#include "mesh_file.h"
+#include "mesh/mesh_file.h"
 
 using namespace qorn::render;
 using qorn::fuzz::finding;

@@ -14,8 +14,8 @@
 #include <string>
 
 #include "fuzz_input.h"
-#include "numbers.h"
-#include "shader_instance.h"
+#include "plugins/numbers.h"
+#include "plugins/shader_instance.h"
 
 using namespace qorn;
 using namespace qorn::render;
