@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "mrWorley.h"
-#include "nearest_search.h"
+#include "plain_search.h"
 #include "query_points.h"
 
 namespace {

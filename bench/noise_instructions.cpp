@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "mrWorley.h"
-#include "nearest_search.h"
+#include "plain_search.h"
 #include "query_points.h"
 #ifdef QORN_HAVE_LIBNOISE
 #include <libnoise/noise.h>

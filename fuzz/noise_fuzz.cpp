@@ -12,7 +12,7 @@
 #include "fuzz_input.h"
 #include "guarded_list.h"
 #include "mrWorley.h"
-#include "nearest_search.h"
+#include "plain_search.h"
 
 using namespace qorn;
 using fuzz::finding;

@@ -1,4 +1,4 @@
-// The Euclidean query of FWorley::noise, arranged for speed without changing a bit of
+// The general Euclidean search of FWorley::noise, for any order, arranged for speed without changing a bit of
 // its results.
 //
 // Within the range of in_fast_domain (point_draws.h) every offset, scaled by 2^32, is an
@@ -24,13 +24,15 @@
 //    edges and corner between them, then everything on a far side, which one comparison
 //    with the nearest far face usually rules out whole.
 // Orders 1 to 4 go first to the keyed search (keyed_search.cpp), which measures only
-// the entries exactly; this search settles the queries that it declines.
+// the entries exactly; this search settles the queries that it declines and every
+// query of order 5 and above in the fast range.
 #include <emmintrin.h>
 #include <math.h>
 
-#include "keyed_search.h"
+#include "euclidean_search.h"
+
 #include "lane_draws.h"
-#include "nearest_search.h"
+#include "plain_search.h"
 #include "point_draws.h"
 
 namespace qorn::noise {
@@ -366,18 +368,6 @@ void search_euclidean(const Query& q, unsigned long order, float* distances,
         search_euclidean_reference(q, order, distances, offsets, ids);
 }
 
-namespace {
-
-/// The entry point's constants; lane 3 (the query's lane of infinity) is never read, and
-/// differs so that the compiler loads them whole.
-struct EntryConstants {
-    alignas(16) float density[4] = {kCellDensity, kCellDensity, kCellDensity, 1.0f};
-    alignas(16) float sign[4] = {-0.0f, -0.0f, -0.0f, 0.0f};
-    alignas(16) float fast_below[4] = {0x1p19f, 0x1p19f, 0x1p19f, 0.0f};
-    alignas(16) float fast_from[4] = {0x1p-10f, 0x1p-10f, 0x1p-10f, 0.0f};
-};
-constexpr EntryConstants kEntry{};
-
 /// The general fast search of a query located in lanes, final pass included.
 void search_located(__m128 at, __m128i cube, unsigned long order, float* distances, miVector* offsets,
                     unsigned long* ids) {
@@ -390,40 +380,6 @@ void search_located(__m128 at, __m128i cube, unsigned long order, float* distanc
     start_search(order, distances);
     search_fast(q, order, distances, offsets, ids);
     finish_search(order, distances, offsets);
-}
-
-/// Outside the fast range (or not searchable at all): the plain transcription, out of
-/// line so that the fast path keeps nothing for it.
-__attribute__((noinline)) void noise_outside_fast_range(float x, float y, float z, unsigned long order,
-                                                        float* distances, miVector* offsets, unsigned long* ids) {
-    noise_reference(x, y, z, order, distances, offsets, ids);
-}
-
-}  // namespace
-
-void noise_euclidean(float x, float y, float z, unsigned long order, float* distances,
-                     miVector* offsets, unsigned long* ids) {
-    if (order == 0) return;
-    // The three coordinates at once: scaled (the same single-precision products as
-    // locate()), checked for the fast range and floored, which truncation does exactly
-    // there.
-    const __m128 a = _mm_mul_ps(_mm_setr_ps(x, y, z, __builtin_inff()), _mm_load_ps(kEntry.density));
-    const __m128 size = _mm_andnot_ps(_mm_load_ps(kEntry.sign), a);
-    const __m128 fast = _mm_and_ps(_mm_cmplt_ps(size, _mm_load_ps(kEntry.fast_below)),
-                                   _mm_or_ps(_mm_cmpge_ps(size, _mm_load_ps(kEntry.fast_from)),
-                                             _mm_cmpeq_ps(size, _mm_setzero_ps())));
-    if ((_mm_movemask_ps(fast) & 7) == 7) {
-        const __m128i t = _mm_cvttps_epi32(a);
-        const __m128i c = _mm_add_epi32(t, _mm_castps_si128(_mm_cmpgt_ps(_mm_cvtepi32_ps(t), a)));
-        // The keyed search hands what it declines to the general one itself, so that
-        // this call is the last thing done here.
-        if (order <= 4)
-            keyed_search(a, c, order, distances, offsets, ids, search_located);
-        else
-            search_located(a, c, order, distances, offsets, ids);
-        return;
-    }
-    noise_outside_fast_range(x, y, z, order, distances, offsets, ids);
 }
 
 }  // namespace qorn::noise

@@ -39,7 +39,7 @@
 #include "keyed_search.h"
 
 #include "lane_draws.h"
-#include "nearest_search.h"
+#include "plain_search.h"
 
 namespace qorn::noise {
 namespace {

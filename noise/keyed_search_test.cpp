@@ -8,7 +8,7 @@
 
 #include "cube_points.h"
 #include "float_bits.h"
-#include "nearest_search.h"
+#include "plain_search.h"
 #include "noise_corpus.h"
 
 namespace qorn::noise {
@@ -88,7 +88,7 @@ TEST(KeyedSearch, DeclinesNearTiesAndOtherwiseSettlesAsTheReference) {
                 unsigned long* id_list = (lists & 2) ? ids : nullptr;
                 noise_reference(p.x, p.y, p.z, order, ref_d, (lists & 1) ? ref_o : nullptr,
                                 (lists & 2) ? ref_ids : nullptr);
-                // As noise_euclidean hands it over.
+                // As FWorley::noise hands it over.
                 const __m128 at = _mm_mul_ps(_mm_setr_ps(p.x, p.y, p.z, __builtin_inff()), _mm_set1_ps(kCellDensity));
                 const Query q = locate(p.x, p.y, p.z);
                 const __m128i cube = _mm_setr_epi32(q.cube[0], q.cube[1], q.cube[2], 0);
@@ -120,7 +120,7 @@ TEST(KeyedSearch, TheEntryPointEqualsTheReferenceAtNearTies) {
             float d[4], ref_d[4];
             miVector o[4], ref_o[4];
             unsigned long ids[4], ref_ids[4];
-            noise_euclidean(p.x, p.y, p.z, order, d, o, ids);
+            FWorley::noise(p.x, p.y, p.z, order, d, o, ids);
             noise_reference(p.x, p.y, p.z, order, ref_d, ref_o, ref_ids);
             for (unsigned long i = 0; i < order; ++i) {
                 ASSERT_EQ(bits(d[i]), bits(ref_d[i])) << p.x << " " << p.y << " " << p.z << " order " << order;

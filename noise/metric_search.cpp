@@ -9,11 +9,13 @@
 // hashes and K are formed once per query and axis; and the neighbours that can be
 // visited at all are listed once, from the faces open after the central cube.
 // Other queries take the plain transcription.
+#include "metric_search.h"
+
 #include <emmintrin.h>
 #include <math.h>
 #include <string.h>
 
-#include "nearest_search.h"
+#include "plain_search.h"
 #include "point_draws.h"
 
 #define QORN_INLINE inline __attribute__((always_inline))

@@ -1,4 +1,5 @@
-// The exported noise functions against the documented figures.
+// The exported noise functions, which search each call reaches (see mrWorley.cpp),
+// against the documented figures and the plain transcription.
 #include "mrWorley.h"
 
 #include <gtest/gtest.h>
@@ -9,8 +10,9 @@
 #include <vector>
 
 #include "float_bits.h"
-#include "nearest_search.h"
 #include "noise_corpus.h"
+#include "plain_search.h"
+#include "search_oracle.h"
 
 namespace {
 
@@ -145,6 +147,31 @@ TEST(Noise, CorpusDigestIsTheSameOnEveryBuild) {
     qorn::test::CorpusSink sink;
     qorn::test::run_noise_corpus(api, sink);
     EXPECT_EQ(sink.hash(), qorn::test::kNoiseCorpusDigest) << std::hex << sink.hash();
+}
+
+using namespace qorn::noise;
+using namespace qorn::noise::oracle;
+
+TEST(Noise, WholeQueriesEqualThePlainTranscriptionWithEveryChoiceOfLists) {
+    // Through the entry point, where orders 1 to 4 keep rough keys in registers and the
+    // other orders choose their neighbours differently with and without lists.
+    qorn::test::CorpusRandom rnd(99);
+    for (const Query& q : random_queries()) {
+        // Back to caller units; locate() lands on the same cube and cell-unit point
+        // within the fast range, and elsewhere the two queries are simply other points.
+        const float x = q.at.x / kCellDensity, y = q.at.y / kCellDensity, z = q.at.z / kCellDensity;
+        for (unsigned long order : {1ul, 2ul, 3ul, 4ul, 6ul, 40ul}) {
+            const bool with_offsets = rnd.next() & 1, with_ids = rnd.next() & 1;
+            Outputs fast = caller_lists(order), ref = caller_lists(order);
+            miVector* fo = with_offsets ? fast.o.data() : nullptr;
+            miVector* ro = with_offsets ? ref.o.data() : nullptr;
+            unsigned long* fi = with_ids ? fast.ids.data() : nullptr;
+            unsigned long* ri = with_ids ? ref.ids.data() : nullptr;
+            FWorley::noise(x, y, z, order, fast.d.data(), fo, fi);
+            noise_reference(x, y, z, order, ref.d.data(), ro, ri);
+            ASSERT_NO_FATAL_FAILURE(expect_same_lists(fast, ref, order)) << x << " " << y << " " << z << " order " << order;
+        }
+    }
 }
 
 }  // namespace

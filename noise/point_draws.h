@@ -7,7 +7,7 @@
 #include <stdint.h>
 
 #include "cube_points.h"
-#include "nearest_search.h"
+#include "query.h"
 
 namespace qorn::noise {
 

@@ -1,16 +1,7 @@
-#include "nearest_search.h"
+// The plain searches, with the documented visits of visit_cubes().
+#include "plain_search.h"
 
 namespace qorn::noise {
-
-void finish_search(unsigned long order, float* distances, miVector* offsets) {
-    for (unsigned long i = 0; i < order; ++i) distances[i] = caller_distance(distances[i]);
-    if (!offsets) return;
-    for (unsigned long i = 0; i < order; ++i) {
-        offsets[i].x *= kCellSize;
-        offsets[i].y *= kCellSize;
-        offsets[i].z *= kCellSize;
-    }
-}
 
 void search_metric_reference(const DistType& metric, const miVector& dist_param, const Query& q,
                    unsigned long order, float* distances, miVector* offsets,
