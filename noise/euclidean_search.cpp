@@ -71,16 +71,16 @@ constexpr NearCells kNear = {
      cell(2, 1, 1), cell(1, 2, 2), cell(2, 1, 2), cell(2, 2, 1), cell(2, 2, 2)},
 };
 
-/// The search state. The order when it is 1 or 2 (0 for any other) and which optional
-/// lists are written are fixed per instance, so the hot code never tests for them.
-template <int kOrder, bool kOffsets, bool kIds>
+/// The search state. Which optional lists are written is fixed per instance, so the hot
+/// code never tests for it.
+template <bool kOffsets, bool kIds>
 class EuclideanSearch {
     static constexpr bool kValuesOnly = !kOffsets && !kIds;
 
 public:
     EuclideanSearch(const Query& q, unsigned long order, float* distances, miVector* offsets,
                     unsigned long* ids)
-        : last_(kOrder > 0 ? kOrder - 1 : order - 1), distances_(distances), offsets_(offsets), ids_(ids) {
+        : last_(order - 1), distances_(distances), offsets_(offsets), ids_(ids) {
         set_axes(q);
         follow_threshold();
     }
@@ -96,28 +96,17 @@ private:
     QORN_INLINE void run_near() {
         visit_all(kNear.centre);
         const float(&n)[3] = near_, (&f)[3] = far_;
-        // A nearer face is open after the central cube 4 times in 5 at order 1 and 24
-        // in 25 from order 2 on: visiting all three costs less than choosing.
+        // A nearer face is nearly always open after the central cube: visiting all three
+        // costs less than choosing.
         visit(kNear.near_face[0]);
         visit(kNear.near_face[1]);
         visit(kNear.near_face[2]);
+        // The edges between them are usually open too.
         const float nxy = n[0] + n[1];
-        if (kOrder == 1) {
-            visit_mask(below(_mm_setr_ps(nxy, n[0] + n[2], n[1] + n[2], nxy + n[2])), kNear.near_edge);
-        } else {
-            // From order 2 on, the edges between them are usually open too.
-            visit(kNear.near_edge[0]);
-            visit(kNear.near_edge[1]);
-            visit(kNear.near_edge[2]);
-            if (_mm_comilt_ss(_mm_set_ss(nxy + n[2]), bound_limit_)) visit(kNear.near_edge[3]);
-        }
-        // Every far neighbour's bound holds a far face term, so when the nearest far face
-        // is closed (at orders 1 and 2, most of the time) so are they all, and their
-        // bounds go unformed.
-        if (kOrder > 0) {
-            const __m128 far_face = _mm_min_ss(_mm_min_ss(_mm_set_ss(f[0]), _mm_set_ss(f[1])), _mm_set_ss(f[2]));
-            if (!_mm_comilt_ss(far_face, bound_limit_)) return;
-        }
+        visit(kNear.near_edge[0]);
+        visit(kNear.near_edge[1]);
+        visit(kNear.near_edge[2]);
+        if (_mm_comilt_ss(_mm_set_ss(nxy + n[2]), bound_limit_)) visit(kNear.near_edge[3]);
         const float fxy = f[0] + f[1], nfxy = n[0] + f[1], fnxy = f[0] + n[1];
         const unsigned far = below(_mm_setr_ps(f[0], f[1], f[2], nfxy)) |
                              below(_mm_setr_ps(fnxy, n[0] + f[2], f[0] + n[2], n[1] + f[2])) << 4 |
@@ -144,17 +133,11 @@ private:
     }
 
     /// The lanes of single-precision bounds that may be below the threshold.
-    QORN_INLINE unsigned below(__m128 bounds) const {
-        return static_cast<unsigned>(_mm_movemask_ps(_mm_cmplt_ps(bounds, bound_limit_)));
-    }
+    QORN_INLINE unsigned below(__m128 bounds) const { return qorn::noise::below(bounds, bound_limit_); }
 
     /// Visits cells[i] for every bit i of `mask`, in order.
     QORN_INLINE void visit_mask(unsigned mask, const Cell* cells) {
-        while (mask) {
-            const int i = __builtin_ctz(mask);
-            mask &= mask - 1;
-            visit(cells[i]);
-        }
+        for_each_bit(mask, [&](int i) QORN_INLINE_LAMBDA { visit(cells[i]); });
     }
 
     /// The hash terms, K and the face terms of every axis. The near frame puts the cube
@@ -255,26 +238,14 @@ private:
 
     QORN_INLINE void merge_points(unsigned points, uint32_t seed, Cell c) {
         if (!points) return;
-        const __m128i sv = _mm_set1_epi32(static_cast<int32_t>(seed));
-        do {
-            const int j = __builtin_ctz(points);
-            points &= points - 1;
-            merge(j, seed, sv, c);
-        } while (points);
+        for_each_bit(points, [&](int j) QORN_INLINE_LAMBDA { merge(j, seed, c); });
         follow_threshold();
     }
 
     /// Measures point j of a cube exactly and merges it into the list.
-    QORN_INLINE void merge(int j, uint32_t seed, __m128i sv, Cell c) {
-        const DrawTable::Point& p = kDraws.point[j];
-        __m128i sxy = _mm_mul_epu32(sv, _mm_load_si128(reinterpret_cast<const __m128i*>(p.mul_xy)));
-        sxy = _mm_add_epi32(sxy, _mm_load_si128(reinterpret_cast<const __m128i*>(p.add_xy)));
-        const __m128d dxy = _mm_add_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(sxy, 0x08)),
-                                       _mm_loadh_pd(_mm_load_sd(&k(c.at[0])), &k(c.at[1])));
-        const double dz = static_cast<double>(static_cast<int32_t>(p.mul_z * seed + p.add_z)) + k(c.at[2]);
-        const __m128d sq = _mm_mul_pd(dxy, dxy);
-        // The same order of additions as the plain measure: (x² + y²) + z².
-        const double m = ((_mm_cvtsd_f64(sq) + _mm_cvtsd_f64(_mm_unpackhi_pd(sq, sq))) + dz * dz) * kScaleDown;
+    QORN_INLINE void merge(int j, uint32_t seed, Cell c) {
+        const ExactOffset o = exact_offset(seed, j, _mm_loadh_pd(_mm_load_sd(&k(c.at[0])), &k(c.at[1])), k(c.at[2]));
+        const double m = exact_measure(o);
         if (kValuesOnly) {
             // Where equal values go does not show: insert the stored value.
             const float r = static_cast<float>(m);
@@ -293,12 +264,8 @@ private:
             if (kOffsets) offsets_[i] = offsets_[i - 1];
         }
         distances_[i] = static_cast<float>(m);
-        if (kIds) ids_[i] = p.id(seed);
-        if (kOffsets) {
-            const __m128 o = _mm_cvtpd_ps(_mm_mul_pd(dxy, _mm_set1_pd(kOffsetUnit)));
-            offsets_[i] = miVector{_mm_cvtss_f32(o), _mm_cvtss_f32(_mm_shuffle_ps(o, o, 1)),
-                                   static_cast<float>(dz * kOffsetUnit)};
-        }
+        if (kIds) ids_[i] = kDraws.point[j].id(seed);
+        if (kOffsets) offsets_[i] = offset_vector(o);
     }
 
     /// The limits of the rough tests from the threshold t = distances[order-1]. Where a
@@ -327,35 +294,18 @@ private:
                   "one stride for every table");
 };
 
-template <int kOrder, bool kOffsets, bool kIds>
-void search(const Query& q, unsigned long order, float* distances, miVector* offsets, unsigned long* ids) {
-    EuclideanSearch<kOrder, kOffsets, kIds> s(q, order, distances, offsets, ids);
-    s.run();
-}
-
 template <bool kOffsets, bool kIds>
 void search(const Query& q, unsigned long order, float* distances, miVector* offsets, unsigned long* ids) {
-    if (order == 1)
-        search<1, kOffsets, kIds>(q, order, distances, offsets, ids);
-    else if (order == 2)
-        search<2, kOffsets, kIds>(q, order, distances, offsets, ids);
-    else
-        search<0, kOffsets, kIds>(q, order, distances, offsets, ids);
+    EuclideanSearch<kOffsets, kIds> s(q, order, distances, offsets, ids);
+    s.run();
 }
 
 /// The fast search of a query in the fast range, without the final pass.
 void search_fast(const Query& q, unsigned long order, float* distances, miVector* offsets,
                  unsigned long* ids) {
-    if (offsets) {
-        if (ids)
-            search<true, true>(q, order, distances, offsets, ids);
-        else
-            search<true, false>(q, order, distances, offsets, ids);
-    } else if (ids) {
-        search<false, true>(q, order, distances, offsets, ids);
-    } else {
-        search<false, false>(q, order, distances, offsets, ids);
-    }
+    with_lists(offsets, ids, [&](auto with_offsets, auto with_ids) QORN_INLINE_LAMBDA {
+        search<decltype(with_offsets)::value, decltype(with_ids)::value>(q, order, distances, offsets, ids);
+    });
 }
 
 }  // namespace

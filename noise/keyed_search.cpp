@@ -293,19 +293,13 @@ private:
         return load(v);
     }
 
-    QORN_INLINE unsigned below(__m128 bounds) const {
-        return static_cast<unsigned>(_mm_movemask_ps(_mm_cmplt_ps(bounds, bound_limit_)));
-    }
+    QORN_INLINE unsigned below(__m128 bounds) const { return qorn::noise::below(bounds, bound_limit_); }
     /// Lanes x, y, z as y, z, x, and as z, x, y.
     QORN_INLINE static __m128 rotate(__m128 v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 0, 2, 1)); }
     QORN_INLINE static __m128 rotate2(__m128 v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 1, 0, 2)); }
 
     QORN_INLINE void visit_mask(unsigned mask, int first) {
-        while (mask) {
-            const int i = __builtin_ctz(mask);
-            mask &= mask - 1;
-            visit(first + i);
-        }
+        for_each_bit(mask, [&](int i) QORN_INLINE_LAMBDA { visit(first + i); });
     }
 
     /// The tables of slots 0 and 1 of every axis, the face terms, and what the far slots
@@ -467,11 +461,10 @@ private:
         bound_limit_ = _mm_add_ps(_mm_mul_ps(last_key(), load_whole(kKeys.limit_scale)), load_whole(kKeys.limit_add));
     }
 
-    /// One point measured exactly: its stored measure, offset (cell units) and id.
+    /// One point measured exactly: its stored measure, offset and id.
     struct Exact {
         double m;
-        __m128d dxy;
-        double dz;
+        ExactOffset o;
         uint32_t id;
     };
     /// K of the centre's cube, axes x and y, then z, with offset_base()'s operations.
@@ -489,17 +482,11 @@ private:
         const Step27& step = kSteps.at[key_bits >> 3 & 31u];
         const uint32_t j = key_bits & 7u;
         const uint32_t seed = seed_ + step.seed;
-        const DrawTable::Point& pt = kDraws.point[j];
-        __m128i sxy = _mm_mul_epu32(_mm_set1_epi32(static_cast<int32_t>(seed)), _mm_load_si128(reinterpret_cast<const __m128i*>(pt.mul_xy)));
-        sxy = _mm_add_epi32(sxy, _mm_load_si128(reinterpret_cast<const __m128i*>(pt.add_xy)));
         // K of the cube: the centre's plus the step times 2^32, exact (see offset_base).
         Exact e;
-        e.dxy = _mm_add_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(sxy, 0x08)), _mm_add_pd(k.xy, load(step.k_xy)));
-        e.dz = static_cast<double>(static_cast<int32_t>(pt.mul_z * seed + pt.add_z)) + (k.z + step.k_z);
-        const __m128d sq = _mm_mul_pd(e.dxy, e.dxy);
-        // The same order of additions as the plain measure: (x² + y²) + z².
-        e.m = ((_mm_cvtsd_f64(sq) + _mm_cvtsd_f64(_mm_unpackhi_pd(sq, sq))) + e.dz * e.dz) * kScaleDown;
-        if (kIds) e.id = pt.id(seed);
+        e.o = exact_offset(seed, static_cast<int>(j), _mm_add_pd(k.xy, load(step.k_xy)), k.z + step.k_z);
+        e.m = exact_measure(e.o);
+        if (kIds) e.id = kDraws.point[j].id(seed);
         return e;
     }
 
@@ -510,9 +497,8 @@ private:
         distances[i] = caller_distance(static_cast<float>(e.m));
         if (kIds) ids[i] = e.id;
         if (kOffsets) {
-            const __m128 o = _mm_cvtpd_ps(_mm_mul_pd(e.dxy, _mm_set1_pd(kOffsetUnit)));
-            offsets[i] = miVector{_mm_cvtss_f32(o) * kCellSize, _mm_cvtss_f32(_mm_shuffle_ps(o, o, 1)) * kCellSize,
-                                  static_cast<float>(e.dz * kOffsetUnit) * kCellSize};
+            const miVector o = offset_vector(e.o);
+            offsets[i] = miVector{o.x * kCellSize, o.y * kCellSize, o.z * kCellSize};
         }
     }
 
@@ -607,12 +593,10 @@ QORN_KEEP_ARGUMENTS bool run_keyed(__m128 at, __m128i cube, unsigned long, float
 template <int kOrder>
 bool run_keyed(__m128 at, __m128i cube, unsigned long order, float* distances, miVector* offsets,
                unsigned long* ids, DeclinedQuery declined) {
-    if (offsets) {
-        if (ids) return run_keyed<kOrder, true, true>(at, cube, order, distances, offsets, ids, declined);
-        return run_keyed<kOrder, true, false>(at, cube, order, distances, offsets, ids, declined);
-    }
-    if (ids) return run_keyed<kOrder, false, true>(at, cube, order, distances, offsets, ids, declined);
-    return run_keyed<kOrder, false, false>(at, cube, order, distances, offsets, ids, declined);
+    return with_lists(offsets, ids, [&](auto with_offsets, auto with_ids) QORN_INLINE_LAMBDA {
+        return run_keyed<kOrder, decltype(with_offsets)::value, decltype(with_ids)::value>(at, cube, order, distances,
+                                                                                           offsets, ids, declined);
+    });
 }
 
 }  // namespace

@@ -1,14 +1,19 @@
-// The draws of a cube's points laid out for SSE2 lanes, and the byte offsets by which the
-// searches find a cube's entries in their per-query tables.
+// What the fast searches share: the draws of a cube's points laid out for SSE2 lanes,
+// the byte offsets by which they find a cube's entries in their per-query tables, the
+// exact measure of one point, and the choice of optional lists made once per query.
 #ifndef QORN_NOISE_LANE_DRAWS_H
 #define QORN_NOISE_LANE_DRAWS_H
 
 #include <emmintrin.h>
 #include <stdint.h>
 
+#include <type_traits>
+
+#include "mi_interface.h"
 #include "point_draws.h"
 
 #define QORN_INLINE inline __attribute__((always_inline))
+#define QORN_INLINE_LAMBDA __attribute__((always_inline))
 
 namespace qorn::noise {
 
@@ -54,6 +59,27 @@ constexpr DrawTable make_draws() {
 }
 inline constexpr DrawTable kDraws = make_draws();
 
+/// The draws of points 2p and 2p+1 along one axis, for a search that forms every point's
+/// offset a pair at a time: multipliers in the even lanes, addends with 2^31.
+struct PairDraws {
+    alignas(16) uint32_t mul[4];
+    alignas(16) uint32_t add[4];
+};
+struct PairDrawTable {
+    PairDraws pair[3][3];  // [point pair][axis]
+};
+constexpr PairDrawTable make_pair_draws() {
+    PairDrawTable t{};
+    for (int p = 0; p < 3; ++p)
+        for (int a = 0; a < 3; ++a) {
+            const Affine first = point_draw(2 * p, a), second = point_draw(2 * p + 1, a);
+            t.pair[p][a] = PairDraws{{first.mul, 0u, second.mul, 0u},
+                                     {first.add + 0x80000000u, 0u, second.add + 0x80000000u, 0u}};
+        }
+    return t;
+}
+inline constexpr PairDrawTable kPairDraws = make_pair_draws();
+
 /// Per axis, three slots of 16 bytes in every per-query table: the hash terms, K and its
 /// single-precision copy of the cube coordinates in a frame's slot order. A cube is the
 /// byte offsets 16·(3·axis + slot) of its slot on each axis, so one offset finds an
@@ -64,7 +90,6 @@ struct Cell {
 };
 constexpr uint8_t slot_at(int axis, int slot) { return static_cast<uint8_t>(kSlot * (3 * axis + slot)); }
 constexpr Cell cell(int sx, int sy, int sz) { return Cell{{slot_at(0, sx), slot_at(1, sy), slot_at(2, sz)}}; }
-
 
 /// The entry of a per-query table at a cell's byte offset.
 template <class T, class Table>
@@ -118,6 +143,59 @@ QORN_INLINE float rough_fifth(uint32_t seed, const __m128* rough_k, const uint8_
         sum = a == 0 ? d * d : sum + d * d;
     }
     return sum;
+}
+
+/// The lanes of single-precision bounds below the limit, as bits.
+QORN_INLINE unsigned below(__m128 bounds, __m128 limit) {
+    return static_cast<unsigned>(_mm_movemask_ps(_mm_cmplt_ps(bounds, limit)));
+}
+
+/// visit(i) for every bit i of `mask`, lowest first.
+template <class Visit>
+QORN_INLINE void for_each_bit(unsigned mask, Visit&& visit) {
+    while (mask) {
+        const int i = __builtin_ctz(mask);
+        mask &= mask - 1;
+        visit(i);
+    }
+}
+
+/// One point's offset from the query, scaled by 2^32 (exact, see in_fast_domain): x and
+/// y in lanes, then z.
+struct ExactOffset {
+    __m128d dxy;
+    double dz;
+};
+/// Point j of the cube with this seed, whose K is k_xy (axes x and y) and k_z.
+QORN_INLINE ExactOffset exact_offset(uint32_t seed, int j, __m128d k_xy, double k_z) {
+    const DrawTable::Point& p = kDraws.point[j];
+    __m128i sxy = _mm_mul_epu32(_mm_set1_epi32(static_cast<int32_t>(seed)), _mm_load_si128(reinterpret_cast<const __m128i*>(p.mul_xy)));
+    sxy = _mm_add_epi32(sxy, _mm_load_si128(reinterpret_cast<const __m128i*>(p.add_xy)));
+    return ExactOffset{_mm_add_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(sxy, 0x08)), k_xy),
+                       static_cast<double>(static_cast<int32_t>(p.mul_z * seed + p.add_z)) + k_z};
+}
+/// Its measure as the plain transcription forms it: (x² + y²) + z², in cell units².
+QORN_INLINE double exact_measure(const ExactOffset& o) {
+    const __m128d sq = _mm_mul_pd(o.dxy, o.dxy);
+    return ((_mm_cvtsd_f64(sq) + _mm_cvtsd_f64(_mm_unpackhi_pd(sq, sq))) + o.dz * o.dz) * kScaleDown;
+}
+/// Its stored offset: cell units, rounded to single precision.
+QORN_INLINE miVector offset_vector(const ExactOffset& o) {
+    const __m128 v = _mm_cvtpd_ps(_mm_mul_pd(o.dxy, _mm_set1_pd(kOffsetUnit)));
+    return miVector{_mm_cvtss_f32(v), _mm_cvtss_f32(_mm_shuffle_ps(v, v, 1)), static_cast<float>(o.dz * kOffsetUnit)};
+}
+
+/// Calls run(std::bool_constant<offsets wanted>, std::bool_constant<ids wanted>), so that
+/// a search is instantiated once per choice of optional lists and its hot code never
+/// tests for them.
+template <class Run>
+QORN_INLINE auto with_lists(const miVector* offsets, const unsigned long* ids, Run&& run) {
+    if (offsets) {
+        if (ids) return run(std::true_type{}, std::true_type{});
+        return run(std::true_type{}, std::false_type{});
+    }
+    if (ids) return run(std::false_type{}, std::true_type{});
+    return run(std::false_type{}, std::false_type{});
 }
 
 }  // namespace qorn::noise

@@ -15,53 +15,21 @@
 #include <math.h>
 #include <string.h>
 
+#include "lane_draws.h"
 #include "plain_search.h"
 #include "point_draws.h"
-
-#define QORN_INLINE inline __attribute__((always_inline))
-#define QORN_INLINE_LAMBDA __attribute__((always_inline))
 
 namespace qorn::noise {
 namespace {
 
-constexpr double kScaleUp = 0x1p64;      // measure -> D units
-constexpr double kOffsetUnit = 0x1p-32;  // D -> offset component
-
-/// Multipliers and addends of the draws of points 2p and 2p+1 along one axis, in the
-/// even 32-bit lanes as the SSE2 unsigned multiply takes them. The addends carry 2^31,
-/// so the draws read as signed integers are s - 2^31.
-struct DrawPair {
-    alignas(16) uint32_t mul[4];
-    alignas(16) uint32_t add[4];
-};
-struct DrawTable {
-    DrawPair pair[3][3];  // [point pair][axis]
-    Affine id[5];
-};
-constexpr DrawTable make_draws() {
-    DrawTable t{};
-    for (int p = 0; p < 3; ++p)
-        for (int a = 0; a < 3; ++a) {
-            const Affine first = point_draw(2 * p, a), second = point_draw(2 * p + 1, a);
-            t.pair[p][a] = DrawPair{{first.mul, 0u, second.mul, 0u},
-                                    {first.add + 0x80000000u, 0u, second.add + 0x80000000u, 0u}};
-        }
-    for (int a = 0; a < 3; ++a)
-    for (int j = 0; j < 5; ++j) t.id[j] = point_id(j);
-    return t;
-}
-constexpr DrawTable kDraws = make_draws();
-
-/// Bytes between entries of the per-axis tables.
-constexpr int kSlot = 16;
+constexpr double kScaleUp = 0x1p64;  // measure -> D² units
 
 /// Faces in visiting order; bit i of an open-face set stands for face i:
 /// lower x, lower y, lower z, upper x, upper y, upper z.
 constexpr unsigned face_bit(int axis, int step) { return 1u << (step < 0 ? axis : 3 + axis); }
 
-/// The neighbours of one group (faces, edges or corners) whose faces are all in an open
-/// set, in visiting order, as byte offsets 16·(3·axis + step + 1) into the per-axis
-/// tables (both have a 16-byte stride, so a visit loads each entry at one offset).
+/// The neighbours of one group (faces, or edges and corners) whose faces are all in an
+/// open set, in visiting order, as cells of the documented frame (slot = step + 1).
 template <int Max>
 struct Group {
     uint8_t count;
@@ -85,7 +53,7 @@ constexpr GroupTable<Max> make_group(int first, int end) {
             if ((need & ~open) != 0) continue;
             int used = 0;
             for (int a = 0; a < 3; ++a) {
-                g.at[g.count][a] = static_cast<uint8_t>(kSlot * (3 * a + step[a] + 1));
+                g.at[g.count][a] = slot_at(a, step[a] + 1);
                 g.term[g.count][a] = 6;
                 if (step[a] != 0) g.term[g.count][used++] = static_cast<uint8_t>(step[a] < 0 ? a : 3 + a);
             }
@@ -97,7 +65,7 @@ constexpr GroupTable<Max> make_group(int first, int end) {
 constexpr GroupTable<6> kFaces = make_group<6>(0, 6);
 constexpr GroupTable<20> kEdgesAndCorners = make_group<20>(6, 26);
 
-/// The caller's measure of the pluggable overload, or none for the Euclidean one.
+/// The caller's measure and its parameter.
 struct Metric {
     const DistType* metric;
     const miVector* dist_param;
@@ -114,9 +82,8 @@ QORN_INLINE void move_down_if(bool before, T* list) {
     memcpy(&list[1], to, sizeof(T));
 }
 
-/// The search state. The measure (Euclidean or the caller's), the order when it is 1 or 2
-/// (0 for any other) and which optional lists are written are fixed per instance, so the
-/// hot code never tests for them.
+/// The search state. The order when it is 1 or 2 (0 for any other) and which optional
+/// lists are written are fixed per instance, so the hot code never tests for them.
 template <int kOrder, bool kOffsets, bool kIds>
 class FastSearch {
 public:
@@ -130,8 +97,8 @@ public:
     }
 
     void run(const Query& q) {
-        static constexpr uint8_t kCentre[3] = {kSlot * 1, kSlot * 4, kSlot * 7};
-        visit_metric(kCentre);
+        static constexpr Cell kCentre = cell(1, 1, 1);
+        visit_metric(kCentre.at);
         const FaceTerms t = face_terms(q);
         // Face terms in D units, like the threshold they meet (scaling by 2^64 is exact).
         const __m128d up = _mm_set1_pd(kScaleUp);
@@ -143,13 +110,11 @@ public:
         _mm_store_pd(term + 2, terms[1]);
         _mm_store_pd(term + 4, terms[2]);
         term[6] = 0.0;
-        // Euclidean: faces open after the central cube are all visited (a mispredicted test
-        // costs more than a visit); edges and corners come from the faces still open, and
-        // each is tested with its own bound, which prunes enough to pay for the test.
-        // A caller's measure may be shorter than the bound, so it gets exactly the
-        // documented visits: every neighbour tested when its turn comes.
-        visit_group<true>(kFaces.open[open_faces(terms)], term);
-        visit_group<true>(kEdgesAndCorners.open[open_faces(terms)], term);
+        // A caller's measure may be shorter than the bound, so every neighbour is tested
+        // when its turn comes, as the documented search does; the groups only leave out
+        // those across a face that is already closed, whose bounds cannot pass.
+        visit_group(kFaces.open[open_faces(terms)], term);
+        visit_group(kEdgesAndCorners.open[open_faces(terms)], term);
     }
 
 private:
@@ -160,14 +125,11 @@ private:
                static_cast<unsigned>(_mm_movemask_pd(_mm_cmplt_pd(terms[2], limit_pair_))) << 4;
     }
 
-    template <bool kRetest, int Max>
+    template <int Max>
     QORN_INLINE void visit_group(const Group<Max>& g, const double term[8]) {
         for (int n = 0; n < g.count; ++n) {
-            if (kRetest) {
-                const double bound = (term[g.term[n][0]] + term[g.term[n][1]]) + term[g.term[n][2]];
-                if (!(bound < limit_scaled_)) continue;
-            }
-            visit_metric(g.at[n]);
+            const double bound = (term[g.term[n][0]] + term[g.term[n][1]]) + term[g.term[n][2]];
+            if (bound < limit_scaled_) visit_metric(g.at[n]);
         }
     }
 
@@ -184,18 +146,12 @@ private:
         _mm_store_pd(k_[3 * axis + 2], _mm_add_pd(k, step));
     }
 
-    /// The per-axis entries at a byte offset of the group tables.
-    QORN_INLINE uint32_t hash_at(uint8_t slot) const {
-        uint32_t h;
-        memcpy(&h, reinterpret_cast<const char*>(hash_) + slot, sizeof h);
-        return h;
-    }
-    QORN_INLINE __m128d k_at(uint8_t slot) const {
-        return _mm_load_pd(reinterpret_cast<const double*>(reinterpret_cast<const char*>(k_) + slot));
-    }
+    /// The per-axis entries at a cell's byte offset.
+    QORN_INLINE uint32_t hash_at(uint8_t slot) const { return entry_at<uint32_t>(hash_, slot); }
+    QORN_INLINE __m128d k_at(uint8_t slot) const { return _mm_load_pd(&entry_at<double>(k_, slot)); }
 
     /// D of points 2p and 2p+1 along one axis.
-    QORN_INLINE static __m128d offsets_of(__m128i seed, const DrawPair& c, __m128d k) {
+    QORN_INLINE static __m128d offsets_of(__m128i seed, const PairDraws& c, __m128d k) {
         __m128i s = _mm_mul_epu32(seed, _mm_load_si128(reinterpret_cast<const __m128i*>(c.mul)));
         s = _mm_add_epi64(s, _mm_load_si128(reinterpret_cast<const __m128i*>(c.add)));
         return _mm_add_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(s, 0x08)), k);
@@ -212,9 +168,9 @@ private:
         const __m128d unit = _mm_set1_pd(kOffsetUnit);
         miVector v[6];
         const auto offsets_of_pair = [&](int p) QORN_INLINE_LAMBDA {
-            const __m128 x = _mm_cvtpd_ps(_mm_mul_pd(offsets_of(sv, kDraws.pair[p][0], k[0]), unit));
-            const __m128 y = _mm_cvtpd_ps(_mm_mul_pd(offsets_of(sv, kDraws.pair[p][1], k[1]), unit));
-            const __m128 z = _mm_cvtpd_ps(_mm_mul_pd(offsets_of(sv, kDraws.pair[p][2], k[2]), unit));
+            const __m128 x = _mm_cvtpd_ps(_mm_mul_pd(offsets_of(sv, kPairDraws.pair[p][0], k[0]), unit));
+            const __m128 y = _mm_cvtpd_ps(_mm_mul_pd(offsets_of(sv, kPairDraws.pair[p][1], k[1]), unit));
+            const __m128 z = _mm_cvtpd_ps(_mm_mul_pd(offsets_of(sv, kPairDraws.pair[p][2], k[2]), unit));
             const __m128 xy = _mm_unpacklo_ps(x, y);  // x0 y0 x1 y1
             _mm_storel_pi(reinterpret_cast<__m64*>(&v[2 * p].x), xy);
             _mm_storeh_pi(reinterpret_cast<__m64*>(&v[2 * p + 1].x), xy);
@@ -229,7 +185,7 @@ private:
             if (!(m < distances_[last_])) continue;
             const unsigned long i = make_room(m);
             distances_[i] = m;
-            if (kIds) ids_[i] = kDraws.id[j](seed);
+            if (kIds) ids_[i] = kDraws.point[j].id(seed);
             if (kOffsets) offsets_[i] = v[j];
             follow_threshold();
         }
@@ -237,8 +193,7 @@ private:
 
     /// The place of a measure known to beat the threshold, after every entry equal to it;
     /// the tail moves down one place as it is found.
-    template <class Measure>
-    QORN_INLINE unsigned long make_room(Measure m) {
+    QORN_INLINE unsigned long make_room(float m) {
         if (kOrder == 1) return 0;
         if (kOrder == 2) {
             // A pair needs no loop: entry 0 moves down or stays, chosen without a branch.
@@ -301,14 +256,9 @@ void run_fast(const Query& q, unsigned long order, float* distances, miVector* o
 
 void run_fast(const Query& q, unsigned long order, float* distances, miVector* offsets,
               unsigned long* ids, Metric metric) {
-    if (offsets && ids)
-        run_fast<true, true>(q, order, distances, offsets, ids, metric);
-    else if (offsets)
-        run_fast<true, false>(q, order, distances, offsets, ids, metric);
-    else if (ids)
-        run_fast<false, true>(q, order, distances, offsets, ids, metric);
-    else
-        run_fast<false, false>(q, order, distances, offsets, ids, metric);
+    with_lists(offsets, ids, [&](auto with_offsets, auto with_ids) QORN_INLINE_LAMBDA {
+        run_fast<decltype(with_offsets)::value, decltype(with_ids)::value>(q, order, distances, offsets, ids, metric);
+    });
 }
 
 }  // namespace
