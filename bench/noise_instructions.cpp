@@ -29,7 +29,7 @@
 
 namespace {
 
-enum class Mode { plain, outputs, metric, transcription, libnoise, loop };
+enum class Mode { plain, outputs, metric, metric_outputs, transcription, libnoise, loop };
 
 }  // namespace
 
@@ -56,6 +56,9 @@ __attribute__((noinline)) float run_queries(const std::vector<miVector>& points,
             break;
         case Mode::metric:
             FWorley::noise(euclid, param, p.x, p.y, p.z, order, d.data(), nullptr, nullptr);
+            break;
+        case Mode::metric_outputs:
+            FWorley::noise(euclid, param, p.x, p.y, p.z, order, d.data(), o.data(), ids.data());
             break;
         case Mode::transcription:
             qorn::noise::noise_reference(p.x, p.y, p.z, order, d.data(), nullptr, nullptr);
@@ -84,6 +87,7 @@ int main(int argc, char** argv) {
     } modes[] = {{"plain", Mode::plain},
                  {"outputs", Mode::outputs},
                  {"metric", Mode::metric},
+                 {"metric_outputs", Mode::metric_outputs},
                  {"transcription", Mode::transcription},
                  {"libnoise", Mode::libnoise},
                  {"loop", Mode::loop}};
@@ -95,7 +99,7 @@ int main(int argc, char** argv) {
     if (mode == Mode::libnoise) known = false;
 #endif
     if (!known || order == 0) {
-        fprintf(stderr, "usage: %s [queries] [order >= 1] [plain|outputs|metric|transcription|loop"
+        fprintf(stderr, "usage: %s [queries] [order >= 1] [plain|outputs|metric|metric_outputs|transcription|loop"
 #ifdef QORN_HAVE_LIBNOISE
                         "|libnoise"
 #endif

@@ -197,7 +197,9 @@ struct SetupConstants {
     alignas(16) double two32[2] = {0x1p32, 0x1p32};
     alignas(16) double k_base[2] = {0x1p31 + 0.5, 0x1p31 + 0.5};
     // Lane 3 of these is never read; it differs so that the compiler loads them whole
-    // instead of building each from one lane with a shuffle.
+    // instead of building each from one lane with a shuffle. With the entry point's
+    // constants, measured with GCC 12.2 on x86-64: 10 fewer instructions a query at
+    // orders 1 to 4 (1.9% at order 1).
     alignas(16) float one_f[4] = {1.0f, 1.0f, 1.0f, 0.0f};
     alignas(16) float minus_two32_f[4] = {-0x1p32f, -0x1p32f, -0x1p32f, 0.0f};
     alignas(16) float two31_f[4] = {0x1p31f, 0x1p31f, 0x1p31f, 0.0f};
@@ -282,16 +284,6 @@ private:
     QORN_INLINE static __m128 load(const uint32_t* v) { return _mm_load_ps(reinterpret_cast<const float*>(v)); }
     QORN_INLINE static __m128d load(const double* v) { return _mm_load_pd(v); }
     QORN_INLINE static __m128 load(const float* v) { return _mm_load_ps(v); }
-    /// The same for a constant with one value in every lane, which the compiler would
-    /// otherwise build from one lane with a shuffle instead of loading it whole.
-    /// (The 32-bit build has too few registers to spare one for the pointer.)
-    template <class T>
-    QORN_INLINE static auto load_whole(const T* v) {
-#ifdef __x86_64__
-        asm("" : "+r"(v));
-#endif
-        return load(v);
-    }
 
     QORN_INLINE unsigned below(__m128 bounds) const { return qorn::noise::below(bounds, bound_limit_); }
     /// Lanes x, y, z as y, z, x, and as z, x, y.
@@ -349,7 +341,7 @@ private:
 
     /// K of the centre's cube, two axes at a time.
     QORN_INLINE static __m128d exact_k(__m128d at, __m128d cube) {
-        return _mm_add_pd(_mm_mul_pd(_mm_sub_pd(cube, at), load_whole(kSetup.two32)), load_whole(kSetup.k_base));
+        return _mm_add_pd(_mm_mul_pd(_mm_sub_pd(cube, at), load(kSetup.two32)), load(kSetup.k_base));
     }
 
     /// The far slots' rough K, once the far side is open.
@@ -358,7 +350,7 @@ private:
     /// The keys of rough measures r: at least the least normal float (or empty beyond
     /// the cube's count), the low bits replaced by the tags.
     QORN_INLINE static __m128 keys(__m128 r, const uint32_t* floor, __m128 tags) {
-        return _mm_or_ps(_mm_and_ps(_mm_max_ps(r, load(floor)), load_whole(kKeys.measure_bits)), tags);
+        return _mm_or_ps(_mm_and_ps(_mm_max_ps(r, load(floor)), load(kKeys.measure_bits)), tags);
     }
 
     /// Keeps per lane the kOrder + 1 least keys, ascending.
@@ -382,7 +374,9 @@ private:
 
     /// `to` = `from` plus a step's draws (of points 0 to 3, per axis). kReread: the step is
     /// added again later, and the compiler, which would keep it in registers that the
-    /// keys need, is kept from seeing that it is the same.
+    /// keys need, is kept from seeing that it is the same. Measured with GCC 12.2 on
+    /// x86-64, the barrier saves 4 to 8 instructions a query at orders 2 to 4 (under 1%)
+    /// and 0.4 of 2.6 mispredicted branches at order 2 with offsets and ids.
     template <bool kReread = false>
     QORN_INLINE static const __m128i (&add_step(__m128i (&to)[3], const __m128i (&from)[3], const Step27& e))[3] {
         const Step27* hidden = &e;
@@ -458,7 +452,7 @@ private:
     /// Neighbours whose single-precision bound is below this are visited: every cube that
     /// may hold a point measuring no more than the last entry could.
     QORN_INLINE void follow_threshold() {
-        bound_limit_ = _mm_add_ps(_mm_mul_ps(last_key(), load_whole(kKeys.limit_scale)), load_whole(kKeys.limit_add));
+        bound_limit_ = _mm_add_ps(_mm_mul_ps(last_key(), load(kKeys.limit_scale)), load(kKeys.limit_add));
     }
 
     /// One point measured exactly: its stored measure, offset and id.
@@ -508,7 +502,7 @@ private:
         __m128 least[kOrder];
         least_keys(least);
         const __m128 limit =
-            _mm_add_ps(_mm_mul_ps(least[kOrder - 1], load_whole(kKeys.settle_scale)), load_whole(kKeys.settle_add));
+            _mm_add_ps(_mm_mul_ps(least[kOrder - 1], load(kKeys.settle_scale)), load(kKeys.settle_add));
         __m128i n = _mm_castps_si128(_mm_cmple_ps(best_[0], limit));
 #pragma GCC unroll 4
         for (int i = 1; i <= kOrder; ++i) n = _mm_add_epi32(n, _mm_castps_si128(_mm_cmple_ps(best_[i], limit)));
@@ -574,7 +568,9 @@ private:
 
 // The searches take keyed_search's arguments as they stand, `order` unused, so that it
 // passes them on with a jump; GCC's noipa keeps it from cloning them without it (clang,
-// which builds the fuzzers, has no such attribute).
+// which builds the fuzzers, has no such attribute). Measured with GCC 12.2 on x86-64
+// against plain noinline: 7 fewer instructions (1%) and 0.4 fewer mispredicted branches
+// a query at order 2 with offsets and ids, 0.8 fewer at order 4 with them.
 #ifdef __clang__
 #define QORN_KEEP_ARGUMENTS __attribute__((noinline))
 #else

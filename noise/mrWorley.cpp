@@ -32,7 +32,8 @@ using namespace qorn::noise;
 namespace {
 
 /// The entry point's constants; lane 3 (the query's lane of infinity) is never read, and
-/// differs so that the compiler loads them whole.
+/// differs so that the compiler loads them whole (see SetupConstants in keyed_search.cpp
+/// for what that saves).
 struct EntryConstants {
     alignas(16) float density[4] = {kCellDensity, kCellDensity, kCellDensity, 1.0f};
     alignas(16) float sign[4] = {-0.0f, -0.0f, -0.0f, 0.0f};

@@ -12,7 +12,7 @@
 # instructions of the loop itself that callgrind's count includes; mispredicts and
 # times are not measurable there and read "-".
 # One case alone: scripts/count_instructions.sh QUERIES ABI -- ORDER MODE
-#   (MODE: plain, outputs, metric, transcription, libnoise; see bench/noise_instructions.cpp)
+#   (MODE: plain, outputs, metric, metric_outputs, transcription, libnoise; see bench/noise_instructions.cpp)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 queries=${1:-32768}
